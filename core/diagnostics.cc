@@ -1,0 +1,51 @@
+#include "core/diagnostics.h"
+
+#include "core/prompts.h"
+
+namespace nest {
+
+namespace {
+
+void message_record(Sink& sink, std::string_view tag, std::string_view message,
+                    const Form& form) {
+  sink.put(' ');
+  sink.write(tag);
+  sink.write(message);
+  sink.write(": Line ");
+  sink.write(upto_lena(view(form)));
+  sink.record(":");
+}
+
+void diagnose(std::string_view tag, std::string_view message, const Form& form,
+              Streams& streams, std::string_view a) {
+  if (streams.tofile) {
+    message_record(streams.listing, tag, message, form);
+  }
+  message_record(streams.console, tag, message, form);
+  if (streams.tofile) {
+    streams.console.put(' ');
+    streams.console.record(upto_lena(a));
+  }
+  streams.console.record(" \a");
+}
+
+}  // namespace
+
+void errr(std::string_view message, const Form& form, Streams& streams, std::string_view a) {
+  diagnose("***ERROR ", message, form, streams, a);
+}
+
+void warn(std::string_view message, const Form& form, Streams& streams, std::string_view a) {
+  diagnose("***WARNING ", message, form, streams, a);
+}
+
+void report(Severity severity, std::string_view message, const Form& form, Streams& streams,
+            std::string_view a) {
+  if (severity == Severity::kError) {
+    errr(message, form, streams, a);
+  } else {
+    warn(message, form, streams, a);
+  }
+}
+
+}  // namespace nest

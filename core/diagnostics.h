@@ -1,0 +1,26 @@
+// Reports of problems in the source: a record in the listing just above the line concerned, a
+// copy on the console with the line and a bell. Nothing is counted and nothing stops.
+#pragma once
+
+#include <string_view>
+
+#include "core/streams.h"
+#include "core/text.h"
+
+namespace nest {
+
+/// Reports an error: " ***ERROR <message>: Line <form>:" in the listing (when it is a file) and
+/// on the console; then, when listing to a file, the line `a` on the console; then the bell.
+void errr(std::string_view message, const Form& form, Streams& streams, std::string_view a);
+
+/// Reports a warning: as errr, with the tag "***WARNING ".
+void warn(std::string_view message, const Form& form, Streams& streams, std::string_view a);
+
+/// The two kinds of report, for callers that choose between them.
+enum class Severity { kWarning, kError };
+
+/// Calls errr or warn according to `severity`.
+void report(Severity severity, std::string_view message, const Form& form, Streams& streams,
+            std::string_view a);
+
+}  // namespace nest

@@ -1,0 +1,125 @@
+#include "core/diagram.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/prompts.h"
+#include "core/reader.h"
+
+namespace nest {
+
+namespace {
+
+constexpr std::string_view kRuler =
+    "....,....1....,....2....,....3....,....4....,....5....,....6....,....7....,....8";
+
+// open(2) takes a C string, so a name holding a NUL byte would silently name another file.
+void check_name(std::string_view action, const std::string& name) {
+  if (name.find('\0') != std::string::npos) {
+    throw system_failure(action, name, EINVAL);
+  }
+}
+
+UniqueFd open_source(const std::string& name, struct stat& info) {
+  check_name("cannot open", name);
+  UniqueFd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    throw system_failure("cannot open", name, errno);
+  }
+  if (::fstat(fd.get(), &info) != 0) {
+    throw system_failure("cannot open", name, errno);
+  }
+  if (S_ISDIR(info.st_mode)) {
+    throw system_failure("cannot open", name, EISDIR);
+  }
+  return fd;
+}
+
+// Creates the output or opens an existing one, and only then empties it, once it is known not
+// to be the source: listing a file over itself would destroy it.
+UniqueFd open_output(const std::string& name, const struct stat& source) {
+  check_name("cannot create", name);
+  UniqueFd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+  if (fd.get() < 0) {
+    throw system_failure("cannot create", name, errno);
+  }
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) {
+    throw system_failure("cannot create", name, errno);
+  }
+  if (info.st_dev == source.st_dev && info.st_ino == source.st_ino) {
+    throw Fatal("cannot create " + quoted(name) + ": it is the source file");
+  }
+  if (S_ISREG(info.st_mode) && ::ftruncate(fd.get(), 0) != 0) {
+    throw system_failure("cannot create", name, errno);
+  }
+  return fd;
+}
+
+// The answer names a file when its first byte that is not a blank sorts above the blank.
+bool names_a_file(std::string_view filnam2) {
+  const std::size_t first = filnam2.find_first_not_of(' ');
+  return first != std::string_view::npos && static_cast<unsigned char>(filnam2[first]) > ' ';
+}
+
+}  // namespace
+
+void list_source(ByteSource& source, std::string_view filnam, const Frame& frame,
+                 BlockScanner& scanner, Streams& streams) {
+  Sink& listing = streams.listing;
+  if (streams.tofile) {
+    listing.write(" \f=============--");
+    listing.write(upto_lena(filnam));
+    listing.record("--=============");
+  }
+  listing.blanks(static_cast<std::size_t>(frame.ruler_indent));
+  listing.record(kRuler);
+  listing.record("");
+
+  // Two line buffers in turn: at the end of the source the other one still holds the last line,
+  // which the end-of-file report quotes.
+  LineBuffer lines[2];
+  int current = 0;
+  Form form;
+  form.fill(' ');
+  std::int64_t linecount = 0;
+  LineState state;
+  GlyphTable glyphs;
+  while (!irdlin(source, streams, frame.maxlen, lines[current], linecount, form)) {
+    const std::string_view b = lines[current].view();
+    scanner.scan(b, form, state, streams);
+    formline(b, state, form, frame.render, glyphs, streams);
+    current ^= 1;
+  }
+  scanner.finish(lines[current ^ 1].view(), form, state, streams);
+}
+
+void diagram(std::string_view filnam, std::string_view filnam2, const Frame& frame,
+             BlockScanner& scanner, Sink& console) {
+  const std::string source_name(trimmed(filnam));
+  struct stat source_info {};
+  const UniqueFd source_fd = open_source(source_name, source_info);
+  ByteSource source(source_fd.get(), source_name);
+
+  if (!names_a_file(filnam2)) {
+    Streams streams{console, console, false};
+    list_source(source, filnam, frame, scanner, streams);
+    return;
+  }
+  const std::string output_name(trimmed(filnam2));
+  UniqueFd output_fd = open_output(output_name, source_info);
+  Sink file(output_fd.get(), output_name);
+  Streams streams{console, file, true};
+  list_source(source, filnam, frame, scanner, streams);
+  file.flush();
+  if (::close(output_fd.release()) != 0) {
+    throw system_failure("cannot write", output_name, errno);
+  }
+}
+
+}  // namespace nest

@@ -1,0 +1,222 @@
+#include "core/diagram.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/diagnostics.h"
+#include "core/test_support.h"
+
+namespace nest {
+namespace {
+
+using testing::Captured;
+
+const std::string kRuler =
+    "....,....1....,....2....,....3....,....4....,....5....,....6....,....7....,....8";
+const std::string kIdlRuler = std::string(13, ' ') + kRuler + "\r\n\r\n";
+
+// Leaves every line at level 0; at the end reports the last line it was given, if asked to.
+class LevelZero : public BlockScanner {
+ public:
+  explicit LevelZero(bool report_at_end = false) : report_at_end_(report_at_end) {}
+  void scan(std::string_view, const Form&, LineState& state, Streams&) override {
+    state.primary.toplev = state.primary.oldlev;
+    state.primary.newlev = state.primary.oldlev;
+    state.primary.nmark = 0;
+    state.hascode = true;
+  }
+  void finish(std::string_view b, const Form& form, const LineState&,
+              Streams& streams) override {
+    if (report_at_end_) {
+      errr("Nest levels left hanging at end", form, streams, b);
+    }
+  }
+
+ private:
+  bool report_at_end_;
+};
+
+Frame idl_frame(int numcol = 0) {
+  Frame frame;
+  frame.ruler_indent = 13;
+  frame.maxlen = 160;
+  frame.render.numcol = numcol;
+  return frame;
+}
+
+TEST(ListSourceTest, EmptySourceToAFile) {
+  Captured out(true);
+  ByteSource source("");
+  LevelZero scanner;
+  list_source(source, "demo.pro", idl_frame(), scanner, out.streams());
+  EXPECT_EQ(out.file(), " \f=============--demo.pro--=============\r\n" + kIdlRuler);
+  EXPECT_EQ(out.console(), "");
+}
+
+TEST(ListSourceTest, ScreenHasNoPageHeader) {
+  Captured out(false);
+  ByteSource source("x = 1\n");
+  LevelZero scanner;
+  list_source(source, "demo.pro", idl_frame(), scanner, out.streams());
+  EXPECT_EQ(out.console(), kIdlRuler + "             x = 1\r\n");
+}
+
+TEST(ListSourceTest, HeaderNameWithoutTrailingBlanks) {
+  Captured out(true);
+  ByteSource source("");
+  LevelZero scanner;
+  list_source(source, "  my demo.pro     ", idl_frame(), scanner, out.streams());
+  const std::string header = " \f=============--  my demo.pro--=============\r\n";
+  EXPECT_EQ(out.file().substr(0, header.size()), header);
+}
+
+TEST(ListSourceTest, RulerIndentOfTheCProgram) {
+  Captured out(false);
+  ByteSource source("");
+  LevelZero scanner;
+  Frame frame = idl_frame();
+  frame.ruler_indent = 11;
+  list_source(source, "x.c", frame, scanner, out.streams());
+  EXPECT_EQ(out.console(), std::string(11, ' ') + kRuler + "\r\n\r\n");
+}
+
+TEST(ListSourceTest, LongLinesListedInFullAndNumbered) {
+  Captured out(true);
+  const std::string long_line = std::string(120, 'q');
+  ByteSource source("a\n\n" + long_line + "\n");
+  LevelZero scanner;
+  list_source(source, "x", idl_frame(80), scanner, out.streams());
+  const std::string file = out.file();
+  const std::string body = file.substr(file.find(kIdlRuler) + kIdlRuler.size());
+  EXPECT_EQ(body,
+            "             a" + std::string(78, ' ') + "|   1\r\n" + std::string(92, ' ') +
+                "|   2\r\n"
+            "             " + long_line + "\r\n");
+}
+
+TEST(ListSourceTest, EndOfFileReportQuotesTheLastLineAsDelivered) {
+  Captured out(true);
+  ByteSource source("first\n\tlast\x01\n");
+  LevelZero scanner(true);
+  list_source(source, "x", idl_frame(30), scanner, out.streams());
+  const std::string file = out.file();
+  const std::string report = " ***ERROR Nest levels left hanging at end: Line |   2:\r\n";
+  EXPECT_EQ(file.substr(file.size() - report.size()), report);
+  const std::string console = out.console();
+  EXPECT_EQ(console,
+            " ***ERROR Nest levels left hanging at end: Line |   2:\r\n"
+            "         last\r\n \a\r\n");
+}
+
+// A directory of its own for each test, removed afterwards.
+class DiagramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/diagram_test.XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    const std::string command = "rm -rf '" + dir_ + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+  }
+  std::string path(std::string_view name) const { return dir_ + "/" + std::string(name); }
+  void write_file(std::string_view name, std::string_view bytes) const {
+    std::ofstream(path(name), std::ios::binary) << bytes;
+  }
+  std::string read_file(std::string_view name) const {
+    std::ifstream in(path(name), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  }
+  // Runs the frame; returns the failure text, or "" when the run completed.
+  std::string run(const std::string& filnam, const std::string& filnam2) {
+    LevelZero scanner;
+    Sink console(&console_);
+    try {
+      diagram(filnam, filnam2, idl_frame(), scanner, console);
+      console.flush();
+      return "";
+    } catch (const Fatal& failure) {
+      console.flush();
+      return failure.what();
+    }
+  }
+
+  std::string dir_;
+  std::string console_;
+};
+
+TEST_F(DiagramTest, ListsToANewFileAndReplacesAnOldOne) {
+  write_file("a.pro", "x\n");
+  EXPECT_EQ(run(path("a.pro") + "   ", path("a.lst") + "   "), "");
+  const std::string listing = " \f=============--" + path("a.pro") + "--=============\r\n" +
+                              kIdlRuler + "             x\r\n";
+  EXPECT_EQ(read_file("a.lst"), listing);
+
+  write_file("b.lst", std::string(100000, 'o'));
+  EXPECT_EQ(run(path("a.pro"), path("b.lst")), "");
+  EXPECT_EQ(read_file("b.lst"), listing);
+  EXPECT_EQ(console_, "");
+}
+
+TEST_F(DiagramTest, BlankOrTabFirstOutputNameMeansTheScreen) {
+  write_file("a.pro", "x\n");
+  for (const std::string& filnam2 : {std::string(""), std::string("    "), std::string("\tout")}) {
+    console_.clear();
+    EXPECT_EQ(run(path("a.pro"), filnam2), "");
+    EXPECT_EQ(console_, kIdlRuler + "             x\r\n");
+  }
+}
+
+TEST_F(DiagramTest, FailuresOfTheEnvironment) {
+  write_file("a.pro", "x\n");
+  ASSERT_EQ(::mkdir(path("folder").c_str(), 0755), 0);
+  const struct {
+    const char* name;
+    std::string filnam, filnam2;
+    std::string failure;
+  } cases[] = {
+      {"missing source", path("none.pro"), path("o.lst"),
+       "cannot open '" + path("none.pro") + "': No such file or directory"},
+      {"directory as source", path("folder"), "",
+       "cannot open '" + path("folder") + "': Is a directory"},
+      {"blank source name", "    ", "", "cannot open '': No such file or directory"},
+      {"output in a missing folder", path("a.pro"), path("nowhere/o.lst"),
+       "cannot create '" + path("nowhere/o.lst") + "': No such file or directory"},
+      {"output is a directory", path("a.pro"), path("folder"),
+       "cannot create '" + path("folder") + "': Is a directory"},
+      {"full disk", path("a.pro"), "/dev/full",
+       "cannot write '/dev/full': No space left on device"},
+      {"name with a NUL byte", std::string(path("a.pro")) + std::string(1, '\0') + "x", "",
+       "cannot open '" + path("a.pro") + "?x': Invalid argument"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(run(c.filnam, c.filnam2), c.failure) << c.name;
+  }
+  // The source was opened first: no output was created for a missing source.
+  EXPECT_NE(::access(path("o.lst").c_str(), F_OK), 0);
+}
+
+TEST_F(DiagramTest, RefusesToListOverItsOwnSource) {
+  const std::string source = "pro demo\nend\n";
+  write_file("a.pro", source);
+  ASSERT_EQ(::symlink(path("a.pro").c_str(), path("link.pro").c_str()), 0);
+  ASSERT_EQ(::link(path("a.pro").c_str(), path("hard.pro").c_str()), 0);
+  for (const char* output : {"a.pro", "link.pro", "hard.pro", "./a.pro"}) {
+    EXPECT_EQ(run(path("a.pro"), path(output)),
+              "cannot create '" + path(output) + "': it is the source file")
+        << output;
+    EXPECT_EQ(read_file("a.pro"), source) << output;
+  }
+}
+
+}  // namespace
+}  // namespace nest

@@ -1,0 +1,205 @@
+#include "core/formline.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <cstdlib>
+
+#include "core/prompts.h"
+
+namespace nest {
+
+void GlyphTable::load_ibmpc() {
+  blockbegin = '\xDA';
+  blockend = '\xC0';
+  blockelse = '\xC3';
+  blockcontinue = '\xB3';
+  blockhoriz = '\xC4';
+  blockbeginh = '\xC2';
+  blockendh = '\xC1';
+  blockelseh = '\xC5';
+}
+
+namespace {
+
+constexpr std::int64_t kRecordWidth = kTextWidth;
+constexpr std::int64_t kGutter = 13;  // flag column and the 12 margin columns before the text
+constexpr std::int64_t kTextRoom = kRecordWidth - kGutter;  // 4987 columns of text
+
+// The record of one line, columns 1 to 5000. Only the columns up to `filled` hold defined
+// bytes; every column past it is a blank. So a short line costs only the columns it uses.
+class Record {
+ public:
+  Record() { std::memset(cells_, ' ', kGutter); }
+
+  void text(std::string_view text) {
+    if (!text.empty()) {
+      std::memcpy(cells_ + kGutter, text.data(), text.size());
+      filled_ = kGutter + static_cast<std::int64_t>(text.size());
+      last_ = filled_;
+    }
+  }
+  // Column `column` (1 to 5000) becomes `glyph`, which is not a blank.
+  void put(std::int64_t column, char glyph) {
+    extend_to(column);
+    cells_[column - 1] = glyph;
+    last_ = std::max(last_, column);
+  }
+  // Columns `from` to `to` become `glyph`.
+  void fill(std::int64_t from, std::int64_t to, char glyph) {
+    extend_to(to);
+    std::memset(cells_ + from - 1, glyph, static_cast<std::size_t>(to - from + 1));
+    last_ = std::max(last_, to);
+  }
+  char at(std::int64_t column) const { return column <= filled_ ? cells_[column - 1] : ' '; }
+  void flag(char c) {
+    cells_[0] = c;
+    if (c != ' ') {
+      last_ = std::max<std::int64_t>(last_, 1);
+    }
+  }
+  // The position of the last column that is not blank, 0 when all are blank.
+  std::int64_t last() const { return last_; }
+  // The record up to its length by lena: one blank when it is all blank.
+  std::string_view written() const {
+    return {cells_, static_cast<std::size_t>(std::max<std::int64_t>(last_, 1))};
+  }
+
+ private:
+  void extend_to(std::int64_t column) {
+    if (column > filled_) {
+      std::memset(cells_ + filled_, ' ', static_cast<std::size_t>(column - filled_));
+      filled_ = column;
+    }
+  }
+
+  char cells_[kRecordWidth];
+  std::int64_t filled_ = kGutter;
+  std::int64_t last_ = 0;
+};
+
+// Reports a negative value among the four of a nesting, sets each negative one to 0, then
+// makes the top level the larger of old and new level and raises the mark count to the change.
+void check_and_normalise(Nesting& n, const Form& form, Streams& streams, std::string_view b) {
+  if (n.oldlev < 0 || n.toplev < 0 || n.newlev < 0 || n.nmark < 0) {
+    errr("Invalid diagramming index", form, streams, b);
+    n.oldlev = std::max<std::int64_t>(n.oldlev, 0);
+    n.toplev = std::max<std::int64_t>(n.toplev, 0);
+    n.newlev = std::max<std::int64_t>(n.newlev, 0);
+    n.nmark = std::max<std::int64_t>(n.nmark, 0);
+  }
+  n.toplev = std::max(n.oldlev, n.newlev);
+  const std::int64_t change = n.newlev > n.oldlev ? n.newlev - n.oldlev : n.oldlev - n.newlev;
+  n.nmark = std::max(n.nmark, change);
+}
+
+// Draws a normalised nesting whose level k stands in column base + k + 1, using no column past
+// `limit`. A mark converts the glyph just right of it to its horizontal variant when that
+// column is not past `convert_limit`. Levels past the limit cost nothing: only the visible
+// columns are visited, so a line at level 1,000,000 costs what one at level 12 does.
+void draw(const Nesting& n, std::int64_t base, std::int64_t limit, std::int64_t convert_limit,
+          const GlyphTable& glyphs, Record& record) {
+  const std::int64_t visible = limit - base - 1;  // deepest level whose column fits
+  if (visible < 1) {
+    return;
+  }
+  if (n.toplev > 0) {
+    record.fill(base + 2, base + std::min(n.toplev, visible) + 1, glyphs.blockcontinue);
+    if (n.nmark != 0 && n.toplev < visible) {
+      record.fill(base + n.toplev + 2, limit, glyphs.blockhoriz);
+    }
+  }
+  if (n.nmark == 0) {
+    return;
+  }
+  const char glyph = n.oldlev < n.newlev   ? glyphs.blockbegin
+                     : n.oldlev > n.newlev ? glyphs.blockend
+                                           : glyphs.blockelse;
+  // Marks go deepest first; surplus marks fall on level 1 and change nothing more.
+  const std::int64_t deepest = std::max<std::int64_t>(n.toplev, 1);
+  const std::int64_t shallowest = n.nmark >= deepest ? 1 : deepest - n.nmark + 1;
+  for (std::int64_t level = std::min(deepest, visible); level >= shallowest; --level) {
+    const std::int64_t column = base + level + 1;
+    record.put(column, glyph);
+    const std::int64_t right = column + 1;
+    if (right > convert_limit || right > kRecordWidth) {
+      continue;
+    }
+    char cell = record.at(right);
+    if (cell == glyphs.blockelse) {
+      cell = glyphs.blockelseh;
+    }
+    if (cell == glyphs.blockbegin) {
+      cell = glyphs.blockbeginh;
+    }
+    if (cell == glyphs.blockend) {
+      cell = glyphs.blockendh;
+    }
+    if (cell != ' ') {
+      record.put(right, cell);
+    }
+  }
+}
+
+}  // namespace
+
+void formline(std::string_view b, LineState& state, Form& form, const RenderSettings& settings,
+              GlyphTable& glyphs, Streams& streams) {
+  if (settings.ibmpc) {
+    glyphs.load_ibmpc();
+  }
+  check_and_normalise(state.primary, form, streams, b);
+
+  const std::string_view text = trimmed(b);
+  if (static_cast<std::int64_t>(text.size()) > kTextRoom) {
+    report(settings.too_many_columns, "Too many columns to diagram", form, streams, b);
+  }
+  Record record;
+  record.text(trimmed(text.substr(0, static_cast<std::size_t>(kTextRoom))));
+
+  if (state.jump) {
+    record.flag('*');
+  }
+  if (state.incomment) {
+    state.hascomment = true;
+  }
+  if (!state.hascode && state.hascomment) {
+    record.flag('=');
+  }
+
+  // The margin may use every column up to two before the first character of the text found in
+  // record columns 2 to 4999, so that one blank always separates the two.
+  const std::size_t first = text.find_first_not_of(' ');
+  const std::int64_t limit = first != std::string_view::npos && first < kTextRoom - 1
+                                 ? static_cast<std::int64_t>(first) + kGutter - 1
+                                 : kRecordWidth - 2;
+
+  const std::int64_t leftcols = settings.leftcols;
+  draw(state.primary, leftcols, limit, kRecordWidth, glyphs, record);
+  if (leftcols > 0) {
+    check_and_normalise(state.secondary, form, streams, b);
+    draw(state.secondary, 0, std::min(leftcols + 1, limit), leftcols + 1, glyphs, record);
+  }
+
+  if (settings.numcol > 0) {
+    const std::int64_t start = std::int64_t{settings.numcol} + kGutter;
+    if (record.last() < start) {
+      if (form[0] == ' ') {
+        form[0] = glyphs.blockcontinue;
+      }
+      for (std::int64_t k = 0; k < 5 && start + k <= kRecordWidth; ++k) {
+        const char c = form[static_cast<std::size_t>(k)];
+        if (c != ' ') {
+          record.put(start + k, c);
+        }
+      }
+    }
+  }
+
+  streams.listing.record(record.written());
+
+  state.primary.oldlev = state.primary.newlev;
+  state.secondary.oldlev = state.secondary.newlev;
+}
+
+}  // namespace nest

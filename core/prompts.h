@@ -1,0 +1,35 @@
+// The console dialogue: questions for a text and for a number, and the significant length of a
+// blank-padded text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/streams.h"
+
+namespace nest {
+
+/// The significant length of a blank-padded text: the position of its last character that is
+/// not a blank (only character 32 is blank), and 1 for an all-blank or empty text, never 0.
+int lena(std::string_view a);
+
+/// `a` without its trailing blanks (possibly empty); the significant part of a padded text.
+std::string_view trimmed(std::string_view a);
+
+/// The first lena(a) columns of `a`: what is written where a text is written "up to its length".
+/// An all-blank text gives a single blank.
+std::string_view upto_lena(std::string_view a);
+
+/// Asks for a text: writes " <prompt>:" (the prompt at its full length), reads one line of
+/// console input (its first kTextWidth bytes; the rest of a longer line is thrown away), echoes
+/// it without its trailing blanks and returns it. Columns past the end of the result are blank.
+/// Throws Fatal when console input ends before the answer.
+std::string ard(std::string_view prompt, Sink& console, ByteSource& input);
+
+/// Asks for a whole number: writes " <prompt>:" (trailing blanks of the prompt dropped), reads a
+/// free-form integer, echoes the value right-justified in 11 columns and returns it. A comma,
+/// semicolon or slash keeps `fallback`; empty and blank lines are skipped. Throws Fatal at the end
+/// of console input, on a malformed number and on one outside the 32-bit signed range.
+int ird(std::string_view prompt, int fallback, Sink& console, ByteSource& input);
+
+}  // namespace nest

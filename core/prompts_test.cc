@@ -1,0 +1,261 @@
+#include "core/prompts.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include <unistd.h>
+
+#include "core/program.h"
+#include "core/test_support.h"
+
+namespace nest {
+namespace {
+
+TEST(LenaTest, SignificantLength) {
+  const struct {
+    std::string_view text;
+    int length;
+  } cases[] = {
+      {"abc  ", 3}, {"a    ", 1}, {"     ", 1}, {"", 1},
+      {"ab\t", 3},  {std::string_view("ab\0", 3), 3}, {"  x", 3},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(lena(c.text), c.length) << '"' << c.text << '"';
+  }
+}
+
+// Runs one dialogue over `typed` and returns what the console shows.
+class Dialogue {
+ public:
+  explicit Dialogue(std::string typed) : input_(std::move(typed)) {}
+  std::string ard(std::string_view prompt) { return nest::ard(prompt, out_.console_sink(), input_); }
+  int ird(std::string_view prompt, int fallback) {
+    return nest::ird(prompt, fallback, out_.console_sink(), input_);
+  }
+  const std::string& console() { return out_.console(); }
+
+ private:
+  ByteSource input_;
+  testing::Captured out_{false};
+};
+
+TEST(ArdTest, TextQuestionRows) {
+  Dialogue d("demo.pro\n");
+  EXPECT_EQ(d.ard("IDL source file Name"), "demo.pro");
+  EXPECT_EQ(d.console(), " IDL source file Name:\r\n demo.pro\r\n");
+}
+
+TEST(ArdTest, PromptIsWrittenAtFullLengthAndQuestionMarkGetsAColon) {
+  Dialogue d("x\n");
+  d.ard("Output file (blank=screen)?  ");
+  EXPECT_EQ(d.console(), " Output file (blank=screen)?  :\r\n x\r\n");
+}
+
+TEST(ArdTest, EmptyAndBlankAnswersEchoTwoBlanks) {
+  Dialogue d("\n   \n");
+  EXPECT_EQ(trimmed(d.ard("A")), "");
+  EXPECT_EQ(trimmed(d.ard("B")), "");
+  EXPECT_EQ(d.console(), " A:\r\n  \r\n B:\r\n  \r\n");
+}
+
+TEST(ArdTest, LeadingBlanksAndTabsStay) {
+  Dialogue d("  my file.pro  \n\tx\n");
+  EXPECT_EQ(d.ard("A"), "  my file.pro  ");
+  EXPECT_EQ(d.ard("B"), "\tx");
+  EXPECT_EQ(d.console(), " A:\r\n   my file.pro\r\n B:\r\n \tx\r\n");
+}
+
+TEST(ArdTest, LongAnswerIsCutAndTheNextQuestionReadsTheNextLine) {
+  const std::string long_line = std::string(4999, 'a') + "bc" + std::string(999, 'd');
+  Dialogue d(long_line + "\nsecond\n");
+  const std::string first = d.ard("A");
+  EXPECT_EQ(first, std::string(4999, 'a') + "b");
+  EXPECT_EQ(d.ard("B"), "second");
+  EXPECT_EQ(d.console(), " A:\r\n " + first + "\r\n B:\r\n second\r\n");
+}
+
+TEST(ArdTest, LineEnds) {
+  Dialogue d("a\rb\r\nc\n\rd");
+  EXPECT_EQ(d.ard("1"), "a");
+  EXPECT_EQ(d.ard("2"), "b");
+  EXPECT_EQ(d.ard("3"), "c");
+  EXPECT_EQ(d.ard("4"), "");  // the lone CR after "c\n" ends an empty line
+  EXPECT_EQ(d.ard("5"), "d");  // a last answer without a line end is an answer
+}
+
+TEST(ArdTest, EndOfInputIsFatal) {
+  Dialogue d("only\n");
+  d.ard("A");
+  try {
+    d.ard("Output file (blank=screen)");
+    FAIL() << "no failure";
+  } catch (const Fatal& failure) {
+    EXPECT_STREQ(failure.what(),
+                 "standard input: end of input at the question 'Output file (blank=screen)'");
+  }
+  // The question was on the console before the program gave up.
+  EXPECT_EQ(d.console(), " A:\r\n only\r\n Output file (blank=screen):\r\n");
+}
+
+TEST(IrdTest, NumericQuestionRows) {
+  Dialogue d("/\n80\n");
+  EXPECT_EQ(d.ird("Maximum line length without warning(160?)", 160), 160);
+  EXPECT_EQ(d.ird("Maximum line length without warning(160?)", 160), 80);
+  EXPECT_EQ(d.console(),
+            " Maximum line length without warning(160?):\r\n         160\r\n"
+            " Maximum line length without warning(160?):\r\n          80\r\n");
+}
+
+TEST(IrdTest, AnswerForms) {
+  const struct {
+    const char* typed;
+    int value;
+  } cases[] = {
+      {"/\n", 160},         {",\n", 160},          {";\n", 160},
+      {"  /  9\n", 160},    {"  42  \n", 42},      {"-7\n", -7},
+      {"+5\n", 5},          {"12 34\n", 12},       {"12,34\n", 12},
+      {"12;x\n", 12},       {"12/\n", 12},         {"\t9\t\n", 9},
+      {"\n\n  \n5\n", 5},   {"\n \t\n/\n", 160},   {"007\n", 7},
+      {"7", 7},             {"2147483647\n", INT_MAX}, {"-2147483648\n", INT_MIN},
+      {"0\r\n", 0},         {"\r\r3\r", 3},        {"12 abc\n", 12},
+  };
+  for (const auto& c : cases) {
+    Dialogue d(c.typed);
+    EXPECT_EQ(d.ird("Q", 160), c.value) << c.typed;
+  }
+}
+
+TEST(IrdTest, EchoesTheValueRightJustifiedInElevenColumns) {
+  Dialogue d("-2147483648\n-7\n");
+  d.ird("Q  ", 0);  // trailing blanks of the prompt are dropped
+  d.ird("Q", 0);
+  EXPECT_EQ(d.console(), " Q:\r\n -2147483648\r\n Q:\r\n          -7\r\n");
+}
+
+TEST(IrdTest, RestOfTheLineIsThrownAway) {
+  Dialogue d("12 34\n5\n/ 6\n7\n");
+  EXPECT_EQ(d.ird("A", 0), 12);
+  EXPECT_EQ(d.ird("B", 0), 5);
+  EXPECT_EQ(d.ird("C", 1), 1);
+  EXPECT_EQ(d.ird("D", 0), 7);
+}
+
+TEST(IrdTest, FatalAnswers) {
+  const struct {
+    std::string typed;
+    const char* reason;
+  } cases[] = {
+      {"12abc\n", "malformed number '12a'"},
+      {"1.5\n", "malformed number '1.'"},
+      {"abc\n", "malformed number 'a'"},
+      {"+\n", "malformed number '+'"},
+      {"-\n", "malformed number '-'"},
+      {"- 5\n", "malformed number '- '"},
+      {"2147483648\n", "number out of range '2147483648'"},
+      {"-2147483649\n", "number out of range '-2147483649'"},
+      {"99999999999999999999\n", "number out of range '99999999999999999999'"},
+      {"", "end of input"},
+      {"\n\n", "end of input"},
+      {"   ", "end of input"},
+      {std::string("1\x1b[2J"), "malformed number '1?'"},
+  };
+  for (const auto& c : cases) {
+    Dialogue d(c.typed);
+    try {
+      d.ird("Q", 0);
+      ADD_FAILURE() << "no failure for " << c.typed;
+    } catch (const Fatal& failure) {
+      EXPECT_EQ(std::string(failure.what()),
+                std::string("standard input: ") + c.reason + " at the question 'Q'");
+    }
+  }
+}
+
+// A pipe whose read end the test reads after the program has run.
+class Pipe {
+ public:
+  Pipe() { EXPECT_EQ(::pipe(fds_), 0); }
+  ~Pipe() {
+    for (int fd : fds_) {
+      if (fd >= 0) {
+        ::close(fd);
+      }
+    }
+  }
+  int read_end() const { return fds_[0]; }
+  int write_end() const { return fds_[1]; }
+  void write(std::string_view bytes) {
+    ASSERT_EQ(::write(fds_[1], bytes.data(), bytes.size()),
+              static_cast<ssize_t>(bytes.size()));
+  }
+  void close_write() {
+    ::close(fds_[1]);
+    fds_[1] = -1;
+  }
+  void close_read() {
+    ::close(fds_[0]);
+    fds_[0] = -1;
+  }
+  std::string drain() {
+    close_write();
+    std::string out;
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(fds_[0], buffer, sizeof buffer)) > 0) {
+      out.append(buffer, static_cast<std::size_t>(got));
+    }
+    return out;
+  }
+
+ private:
+  int fds_[2] = {-1, -1};
+};
+
+TEST(RunProgramTest, FatalInputEndsWithStatusTwoAndOneLineOnStandardError) {
+  Pipe input, output, error;
+  input.write("x.pro\n12abc\n");
+  input.close_write();
+  const int status = run_program(
+      "idlnest",
+      [](Sink& console, ByteSource& in) {
+        ard("IDL source file Name", console, in);
+        ird("Use IBM PC graphics characters (0=no)", 0, console, in);
+        FAIL() << "the malformed number was accepted";
+      },
+      input.read_end(), output.write_end(), error.write_end());
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(output.drain(),
+            " IDL source file Name:\r\n x.pro\r\n Use IBM PC graphics characters (0=no):\r\n");
+  EXPECT_EQ(error.drain(),
+            "idlnest: standard input: malformed number '12a' at the question 'Use IBM PC "
+            "graphics characters (0=no)'\n");
+}
+
+TEST(RunProgramTest, CompleteRunEndsWithStatusZeroAndEverythingWritten) {
+  Pipe input, output, error;
+  input.write("5\n");
+  input.close_write();
+  const int status = run_program(
+      "cnest", [](Sink& console, ByteSource& in) { ird("N", 0, console, in); },
+      input.read_end(), output.write_end(), error.write_end());
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(output.drain(), " N:\r\n           5\r\n");
+  EXPECT_EQ(error.drain(), "");
+}
+
+TEST(RunProgramTest, ClosedOutputIsAFailureNotASignal) {
+  Pipe input, output, error;
+  input.close_write();
+  output.close_read();  // the reader has gone
+  const int status = run_program(
+      "cnest", [](Sink& console, ByteSource&) { console.record("listing"); },
+      input.read_end(), output.write_end(), error.write_end());
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(error.drain(), "cnest: cannot write 'standard output': Broken pipe\n");
+}
+
+}  // namespace
+}  // namespace nest

@@ -1,0 +1,41 @@
+// The source line reader: one line per call, counted, numbered, tab-expanded and cleaned of
+// characters outside the codes 32 to 127.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/streams.h"
+#include "core/text.h"
+
+namespace nest {
+
+/// The line reader's buffers, kept for the whole run so that no line allocates.
+struct LineBuffer {
+  LineBuffer() { raw.reserve(kTextWidth); }
+
+  /// The expanded line: columns 1 to length; every column past it is a blank.
+  std::string_view view() const { return {expanded.data(), length}; }
+
+  std::string raw;                            ///< the line as read, at most 5000 bytes
+  std::array<char, kTextWidth> expanded{};    ///< the expanded line
+  std::size_t length = 0;                     ///< significant length of `expanded` (may be 0)
+};
+
+/// Reads the next source line into `line`: counts it in `linecount` and writes its number into
+/// `form` ("*****" above 99999), turns a form feed in column 1 into a page break (a record of
+/// the form feed alone in the listing file, or a notice on the screen), expands tabs to stops
+/// every 8 columns and drops every other character outside 32 to 127. Warns once per line about
+/// text at column 4989 or beyond and about text past `maxlen`. Returns true at the end of the
+/// source, leaving the line empty and `linecount` and `form` unchanged.
+///
+/// performance-critical; please benchmark any changes.
+bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
+            std::int64_t& linecount, Form& form);
+
+/// Writes `count` into `form`: right-justified in five columns, or five asterisks above 99999.
+void format_line_number(std::int64_t count, Form& form);
+
+}  // namespace nest

@@ -1,0 +1,178 @@
+#include "core/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/test_support.h"
+
+namespace nest {
+namespace {
+
+using testing::Captured;
+
+struct Read {
+  std::vector<std::string> lines;  // as delivered
+  std::vector<std::string> forms;
+  std::string file;
+  std::string console;
+  std::int64_t linecount = 0;
+};
+
+Read read_all(std::string_view source, bool tofile = true, int maxlen = 160) {
+  Captured out(tofile);
+  ByteSource input{std::string(source)};
+  LineBuffer line;
+  Read result;
+  Form form;
+  form.fill(' ');
+  while (!irdlin(input, out.streams(), maxlen, line, result.linecount, form)) {
+    result.lines.emplace_back(line.view());
+    result.forms.emplace_back(form.begin(), form.end());
+  }
+  EXPECT_EQ(line.view(), "");
+  result.file = out.file();
+  result.console = out.console();
+  return result;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(IrdlinTest, LineEnds) {
+  const struct {
+    const char* name;
+    std::string_view source;
+    Lines lines;
+  } cases[] = {
+      {"empty file", "", {}},
+      {"LF", "a\nb\n", {"a", "b"}},
+      {"no final line end", "a\nb", {"a", "b"}},
+      {"CR LF", "a\r\nb\r\n", {"a", "b"}},
+      {"lone CR", "a\rb\r", {"a", "b"}},
+      {"mixed", "a\r\n\rb\n\nc", {"a", "", "b", "", "c"}},
+      {"CR then CR LF", "a\r\r\nb", {"a", "", "b"}},
+      {"blank lines", "\n  \n\t\n", {"", "", ""}},
+  };
+  for (const auto& c : cases) {
+    const Read r = read_all(c.source);
+    EXPECT_EQ(r.lines, c.lines) << c.name;
+    EXPECT_EQ(r.linecount, static_cast<std::int64_t>(c.lines.size())) << c.name;
+    EXPECT_EQ(r.file, "") << c.name;
+    EXPECT_EQ(r.console, "") << c.name;
+  }
+}
+
+TEST(IrdlinTest, ExpansionAndDroppedCharacters) {
+  const struct {
+    const char* name;
+    std::string_view source;
+    std::string line;
+  } cases[] = {
+      {"tab in column 1", "\tx", std::string(8, ' ') + "x"},
+      {"tab after two letters", "ab\tc", "ab      c"},
+      {"tab at column 8", "1234567\tx", "1234567 x"},
+      {"tab at column 9", "12345678\tx", "12345678        x"},
+      {"high bytes close up", "a\xC3\xA9z", "az"},
+      {"controls close up", std::string_view("a\0b\x1b[1mc\x7f", 9), "ab[1mc\x7f"},
+      {"form feed inside a line is dropped", "a\fb", "ab"},
+      {"second form feed at the start is dropped", "\f\fx", "x"},
+      {"trailing tabs and controls", "ab \t\x01", "ab"},
+  };
+  for (const auto& c : cases) {
+    const Read r = read_all(std::string(c.source) + "\n");
+    ASSERT_EQ(r.lines.size(), 1u) << c.name;
+    EXPECT_EQ(r.lines[0], c.line) << c.name;
+  }
+}
+
+TEST(IrdlinTest, LongLinesAreCutAndTheRestSkipped) {
+  const std::string source = std::string(6000, 'a') + "\nnext\n";
+  const Read r = read_all(source, true, 10000);
+  ASSERT_EQ(r.lines.size(), 2u);
+  EXPECT_EQ(r.lines[0], std::string(5000, 'a'));
+  EXPECT_EQ(r.lines[1], "next");
+  // Expansion past column 5000 is lost as well.
+  const Read tabs = read_all(std::string(4995, 'a') + "\t\tb\n", true, 10000);
+  EXPECT_EQ(tabs.lines[0], std::string(4995, 'a'));
+}
+
+TEST(IrdlinTest, FormFeedIsAPageBreak) {
+  const Read file = read_all("\f\nx\n", true);
+  EXPECT_EQ(file.lines, (Lines{"", "x"}));
+  EXPECT_EQ(file.file, "\f\r\n");
+  EXPECT_EQ(file.console, "");
+
+  const Read screen = read_all("\fpage two\n", false);
+  EXPECT_EQ(screen.lines, (Lines{"page two"}));
+  EXPECT_EQ(screen.console, " ------------FORM FEED------------\r\n");
+}
+
+TEST(IrdlinTest, LengthWarnings) {
+  const std::string at160 = std::string(159, ' ') + "x";
+  const std::string at161 = std::string(160, ' ') + "x";
+  const std::string warning_161 =
+      " ***WARNING Line over warning length: Line     1:\r\n";
+  const std::string too_long =
+      " ***WARNING Line too long to diagram: Line     1:\r\n";
+
+  EXPECT_EQ(read_all(at160 + "\n").file, "");
+  EXPECT_EQ(read_all(at161 + "\n").file, warning_161);
+  EXPECT_EQ(read_all(at161 + "yyyy" + std::string(300, 'z') + "\n").file, warning_161);
+  EXPECT_EQ(read_all(std::string(100, 'x') + std::string(200, ' ') + "\n").file, "");
+  // Tabs count by the columns they reach.
+  EXPECT_EQ(read_all(std::string(20, '\t') + "x\n").file, warning_161);
+
+  const std::string reaching_4989 = std::string(4988, ' ') + "yz";
+  EXPECT_EQ(read_all(reaching_4989 + "\n", true, 10000).file, too_long);
+  // With a lower limit the too-long warning comes first here: the first character that is not a
+  // blank stands in column 4989, and the length warning waits for the next one.
+  EXPECT_EQ(read_all(reaching_4989 + "\n", true, 160).file, too_long + warning_161);
+  EXPECT_EQ(read_all(std::string(4988, 'y') + "z\n", true, 160).file, warning_161 + too_long);
+  EXPECT_EQ(read_all(std::string(4987, 'y') + "\n", true, 10000).file, "");
+  EXPECT_EQ(read_all(std::string(4988, 'y') + "\n", true, 10000).file, "");
+}
+
+TEST(IrdlinTest, WarningsShowTheLineAsReadWithoutControlBytes) {
+  const std::string line = "\x1b]0;owned\x07\tvalue = 1" + std::string(200, 'x');
+  const Read r = read_all(line + "\n", true, 20);
+  const std::string shown = "]0;owned\tvalue = 1" + std::string(200, 'x');
+  EXPECT_EQ(r.console,
+            " ***WARNING Line over warning length: Line     1:\r\n " + shown + "\r\n \a\r\n");
+}
+
+TEST(IrdlinTest, MaxlenZeroAndNegativeWarnOnAnyText) {
+  EXPECT_EQ(read_all("x\n", true, 0).file,
+            " ***WARNING Line over warning length: Line     1:\r\n");
+  EXPECT_EQ(read_all("x\n", true, -5).file,
+            " ***WARNING Line over warning length: Line     1:\r\n");
+  EXPECT_EQ(read_all("   \n", true, -5).file, "");
+}
+
+TEST(IrdlinTest, LineNumbers) {
+  std::string source(100001, '\n');
+  const Read r = read_all(source);
+  ASSERT_EQ(r.forms.size(), 100001u);
+  EXPECT_EQ(r.forms[0], "    1");
+  EXPECT_EQ(r.forms[41], "   42");
+  EXPECT_EQ(r.forms[99998], "99999");
+  EXPECT_EQ(r.forms[99999], "*****");
+  EXPECT_EQ(r.forms[100000], "*****");
+}
+
+TEST(IrdlinTest, EndOfFileKeepsTheCountAndForm) {
+  Captured out(true);
+  ByteSource input(std::string("a\n"));
+  LineBuffer line;
+  std::int64_t count = 0;
+  Form form;
+  form.fill(' ');
+  EXPECT_FALSE(irdlin(input, out.streams(), 160, line, count, form));
+  EXPECT_TRUE(irdlin(input, out.streams(), 160, line, count, form));
+  EXPECT_TRUE(irdlin(input, out.streams(), 160, line, count, form));
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(view(form), "    1");
+}
+
+}  // namespace
+}  // namespace nest

@@ -1,0 +1,146 @@
+// Byte streams of a run: buffered output sinks, buffered input sources, and the one exception
+// type that carries a failure of the environment to the program's main.
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace nest {
+
+/// A failure of the environment (a file, console input, a write). It unwinds to main, which
+/// writes "<program>: <what()>" on standard error and returns 2.
+class Fatal : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// Quotes a name for a one-line diagnostic: control characters become '?'.
+std::string quoted(std::string_view name);
+
+/// Builds the text of a Fatal for a failed system call: "<action> '<name>': <strerror(err)>".
+Fatal system_failure(std::string_view action, std::string_view name, int err);
+
+/// Owns a file descriptor and closes it on destruction.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd();
+
+  int get() const { return fd_; }
+  int release();
+
+ private:
+  int fd_ = -1;
+};
+
+/// Buffered output to a file descriptor, or into a string for tests and fuzzers.
+///
+/// Bytes are written as they are: no locale, no conversion. A failing write throws Fatal naming
+/// the sink.
+class Sink {
+ public:
+  /// Writes to `fd`, which stays owned by the caller; `name` is used in diagnostics.
+  Sink(int fd, std::string name);
+  /// Collects everything written into `*memory`.
+  explicit Sink(std::string* memory);
+  Sink(const Sink&) = delete;
+  Sink& operator=(const Sink&) = delete;
+  /// Does not flush: a destructor cannot report a failure. Callers flush.
+  ~Sink() = default;
+
+  void write(std::string_view bytes) {
+    if (bytes.size() > kBufferSize - buffer_.size()) {
+      write_through(bytes);
+      return;
+    }
+    buffer_.append(bytes);
+  }
+  void put(char c) {
+    if (buffer_.size() == kBufferSize) {
+      flush_buffer();
+    }
+    buffer_.push_back(c);
+  }
+  /// Writes `count` blanks.
+  void blanks(std::size_t count);
+  /// Writes `bytes` followed by the record end CR LF.
+  void record(std::string_view bytes) {
+    write(bytes);
+    write("\r\n");
+  }
+  /// Writes out everything buffered; throws Fatal on failure.
+  void flush();
+  const std::string& name() const { return name_; }
+
+ private:
+  static constexpr std::size_t kBufferSize = 1 << 16;
+  void write_through(std::string_view bytes);
+  void flush_buffer();
+  void write_fd(std::string_view bytes);
+
+  int fd_ = -1;
+  std::string* memory_ = nullptr;
+  std::string name_;
+  std::string buffer_;
+};
+
+/// Buffered input from a file descriptor, or from bytes in memory.
+///
+/// Lines end at LF, CR LF or a lone CR. After a CR the source does not wait for the next byte to
+/// see whether it is a LF: it remembers the CR and skips a LF that starts the next read, so an
+/// answer typed at a console that sends a bare CR is taken at once.
+class ByteSource {
+ public:
+  static constexpr int kEnd = -1;      ///< end of input
+  static constexpr int kLineEnd = -2;  ///< the end of the current line
+
+  /// Reads from `fd`, which stays owned by the caller; `name` is used in diagnostics.
+  ByteSource(int fd, std::string name);
+  /// Reads the bytes of `memory`.
+  explicit ByteSource(std::string memory);
+  ByteSource(const ByteSource&) = delete;
+  ByteSource& operator=(const ByteSource&) = delete;
+
+  /// Reads the next line into `line`: its first `cap` bytes; the rest of a longer line is read
+  /// and thrown away. The line end is not part of the line. Returns false, leaving `line` empty,
+  /// when the input ends before the line has a byte or a line end. Throws Fatal on a read error.
+  ///
+  /// performance-critical; please benchmark any changes.
+  bool read_line(std::string& line, std::size_t cap);
+
+  /// The next byte of the current line (0 to 255), kLineEnd at its end (the line end is
+  /// consumed), or kEnd at the end of input.
+  int get_in_line();
+
+  /// Throws away the rest of the current line, its line end included.
+  void skip_line();
+
+  const std::string& name() const { return name_; }
+
+ private:
+  bool fill();  // false at end of input
+  void skip_pending_lf();
+
+  int fd_ = -1;
+  std::string name_;
+  std::string storage_;
+  std::string_view window_;  // bytes not yet consumed
+  bool pending_cr_ = false;  // the last line ended at a CR; a LF that follows belongs to it
+  bool at_end_ = false;
+};
+
+/// Where the records of a run go.
+struct Streams {
+  Sink& console;  ///< console output: questions, echoes, copies of messages, the bell
+  Sink& listing;  ///< the listing file, or the console itself when the listing goes to the screen
+  bool tofile;    ///< true when the listing goes to a named file
+};
+
+}  // namespace nest

@@ -1,0 +1,37 @@
+// Captured streams for tests: everything written to the console and to the listing file is
+// kept in strings, so that tests compare exact bytes without starting a process.
+#pragma once
+
+#include <string>
+
+#include "core/streams.h"
+
+namespace nest::testing {
+
+class Captured {
+ public:
+  explicit Captured(bool tofile) : streams_{console_, tofile ? file_ : console_, tofile} {}
+
+  Streams& streams() { return streams_; }
+  Sink& console_sink() { return console_; }
+
+  /// Everything written to the console so far.
+  const std::string& console() {
+    console_.flush();
+    return console_bytes_;
+  }
+  /// Everything written to the listing file so far.
+  const std::string& file() {
+    file_.flush();
+    return file_bytes_;
+  }
+
+ private:
+  std::string console_bytes_;
+  std::string file_bytes_;
+  Sink console_{&console_bytes_};
+  Sink file_{&file_bytes_};
+  Streams streams_;
+};
+
+}  // namespace nest::testing

@@ -1,0 +1,137 @@
+#include "tests/process.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace nest::testing {
+
+namespace {
+
+void check(bool ok, const char* what) {
+  if (!ok) {
+    throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
+  }
+}
+
+}  // namespace
+
+Outcome run(const std::string& program, std::string_view input, const std::string& cwd) {
+  int in[2], out[2], err[2];
+  check(::pipe2(in, O_CLOEXEC) == 0 && ::pipe2(out, O_CLOEXEC) == 0 &&
+            ::pipe2(err, O_CLOEXEC) == 0,
+        "pipe");
+  const pid_t pid = ::fork();
+  check(pid >= 0, "fork");
+  if (pid == 0) {
+    ::dup2(in[0], 0);
+    ::dup2(out[1], 1);
+    ::dup2(err[1], 2);
+    ::signal(SIGPIPE, SIG_DFL);
+    if (::chdir(cwd.c_str()) != 0) {
+      ::_exit(126);
+    }
+    ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  ::close(out[1]);
+  ::close(err[1]);
+  ::fcntl(in[1], F_SETFL, O_NONBLOCK);
+
+  Outcome outcome;
+  pollfd fds[3] = {{in[1], POLLOUT, 0}, {out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  if (input.empty()) {
+    ::close(in[1]);
+    fds[0].fd = -1;
+  }
+  while (fds[0].fd >= 0 || fds[1].fd >= 0 || fds[2].fd >= 0) {
+    check(::poll(fds, 3, -1) >= 0 || errno == EINTR, "poll");
+    if (fds[0].fd >= 0 && fds[0].revents != 0) {
+      const ssize_t put = ::write(in[1], input.data(), input.size());
+      if (put > 0) {
+        input.remove_prefix(static_cast<std::size_t>(put));
+      }
+      if (input.empty() || (put < 0 && errno != EAGAIN)) {
+        ::close(in[1]);
+        fds[0].fd = -1;
+      }
+    }
+    for (int k = 1; k < 3; ++k) {
+      if (fds[k].fd >= 0 && fds[k].revents != 0) {
+        char buffer[1 << 16];
+        const ssize_t got = ::read(fds[k].fd, buffer, sizeof buffer);
+        if (got > 0) {
+          (k == 1 ? outcome.output : outcome.error).append(buffer, static_cast<std::size_t>(got));
+        } else if (got == 0 || errno != EINTR) {
+          ::close(fds[k].fd);
+          fds[k].fd = -1;
+        }
+      }
+    }
+  }
+  int status = 0;
+  check(::waitpid(pid, &status, 0) == pid, "waitpid");
+  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return outcome;
+}
+
+TempDir::TempDir() {
+  char pattern[] = "/tmp/nest_test.XXXXXX";
+  check(::mkdtemp(pattern) != nullptr, "mkdtemp");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  const std::string command = "rm -rf '" + path_ + "'";
+  [[maybe_unused]] const int ignored = std::system(command.c_str());
+}
+
+void TempDir::write(std::string_view name, std::string_view bytes) const {
+  std::ofstream file(*this / name, std::ios::binary);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string TempDir::read(std::string_view name) const {
+  std::ifstream file(*this / name, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+bool TempDir::exists(std::string_view name) const {
+  struct stat info {};
+  return ::lstat((*this / name).c_str(), &info) == 0;
+}
+
+std::string crlf(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') {
+      out += '\r';
+    }
+    out += c;
+  }
+  return out;
+}
+
+std::string answers(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& line : lines) {
+    out += line;
+    out += '\n';
+  }
+  return out;
+}
+
+}  // namespace nest::testing

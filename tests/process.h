@@ -1,0 +1,44 @@
+// Runs a built program as a whole process, with its console input piped in, and captures what
+// it writes, so that end-to-end tests compare exact bytes.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nest::testing {
+
+struct Outcome {
+  int status = -1;     ///< exit status, or 128 + signal number when killed by a signal
+  std::string output;  ///< standard output: questions, echoes, the listing on the screen
+  std::string error;   ///< standard error
+};
+
+/// Runs `program` in the folder `cwd` with `input` as its standard input and no arguments.
+Outcome run(const std::string& program, std::string_view input, const std::string& cwd = ".");
+
+/// A fresh temporary folder, removed with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+  void write(std::string_view name, std::string_view bytes) const;
+  std::string read(std::string_view name) const;
+  bool exists(std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+/// `text` with every "\n" turned into the record end "\r\n": expected listings read as text.
+std::string crlf(std::string_view text);
+
+/// The answers of a dialogue, one line each, ended by LF.
+std::string answers(const std::vector<std::string>& lines);
+
+}  // namespace nest::testing

@@ -1,6 +1,7 @@
 #include "idlnest/scanner.h"
 
 #include <algorithm>
+#include <string>
 
 #include "core/diagnostics.h"
 #include "core/prompts.h"
@@ -26,9 +27,17 @@ int find(std::string_view text, std::string_view key, int flags) {
     return 0;
   }
   text = text.substr(0, width);
-  // Past the end of `text` every column is blank. No key starts with a blank, so an occurrence
-  // starts inside `text`; it may run on into the padding only through the blanks that end the
-  // key.
+  std::string field;
+  if (key.front() == ' ') {
+    // Such a key may match in the padding itself. The scanner's keys never start with a blank,
+    // so spelling the padding out costs nothing in practice.
+    field.assign(text);
+    field.resize(width, ' ');
+    text = field;
+  }
+  // Past the end of `text` every column is blank. A key that does not start with a blank has its
+  // occurrences start inside `text`; one may run on into the padding only through the blanks
+  // that end the key.
   const std::size_t key_blanks = key.size() - 1 - std::min(key.find_last_not_of(' '), key.size() - 1);
   const std::size_t key_core = key.size() - key_blanks;
   // Occurrences before `all_blank_until` have only blanks before them; before `digits_until`,
@@ -150,7 +159,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     }
   };
 
-  const bool unit_header = find(a, "function ", kFirstWord) != 0 || find(a, "pro ", kFirstWord) != 0;
+  const bool unit_header = idlnest::find(a, "function ", kFirstWord) != 0 || idlnest::find(a, "pro ", kFirstWord) != 0;
   if (a.find_first_not_of(' ') != std::string_view::npos && nunit_ == 0 && !unit_header) {
     ++nunit_;
     ++nmain_;
@@ -162,8 +171,8 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     ++n.newlev;
   }
 
-  state.jump = find(a, "goto", kBlankOrParenBefore | kNoWordAfter) != 0 ||
-               find(a, "return", kBlankBefore | kBlankOrOpenParenAfter) != 0;
+  state.jump = idlnest::find(a, "goto", kBlankOrParenBefore | kNoWordAfter) != 0 ||
+               idlnest::find(a, "return", kBlankBefore | kBlankOrOpenParenAfter) != 0;
 
   const auto raise_marks = [&n](std::int64_t at_least) { n.nmark = std::max(n.nmark, at_least); };
   const auto forget_case_level = [&] {
@@ -174,27 +183,27 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
   static constexpr std::string_view kClosing[] = {"endif ",    "endfor ",  "endelse ",
                                                   "endwhile ", "endcase ", "endrep "};
   const bool closing = std::any_of(std::begin(kClosing), std::end(kClosing),
-                                   [&](std::string_view key) { return find(a, key, kFirstWord) != 0; });
+                                   [&](std::string_view key) { return idlnest::find(a, key, kFirstWord) != 0; });
   if (closing) {  // A: a typed end
     --n.newlev;
-    if (find(a, "begin  ", kBlankBefore) != 0) {
+    if (idlnest::find(a, "begin  ", kBlankBefore) != 0) {
       ++n.newlev;
       raise_marks(1);
     }
     forget_case_level();
-  } else if (find(a, "case ", kBlankBefore) != 0 || find(a, "begin  ", kBlankBefore) != 0) {
+  } else if (idlnest::find(a, "case ", kBlankBefore) != 0 || idlnest::find(a, "begin  ", kBlankBefore) != 0) {
     // B: a block opens
     caselev_ = n.oldlev;
     ++n.toplev;
     ++n.newlev;
     raise_marks(1);
-    if (find(a, ": begin  ", 0) != 0) {
+    if (idlnest::find(a, ": begin  ", 0) != 0) {
       raise_marks(2);
     }
-    if (find(a, "end ", kBlankBefore) != 0) {
+    if (idlnest::find(a, "end ", kBlankBefore) != 0) {
       --n.newlev;
     }
-  } else if (find(a, "end ", kFirstWord) != 0) {  // C: a plain end
+  } else if (idlnest::find(a, "end ", kFirstWord) != 0) {  // C: a plain end
     if (n.newlev > 0 || nunit_ > 0) {
       --n.newlev;
       if (n.newlev == 0) {
@@ -216,11 +225,11 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
       n.newlev = 1;
       nunit_ = 1;
     }
-  } else if (caselev_ != 0 && (find(a, ":  ", 0) != 0 || find(a, ":", kDigitsBefore) != 0)) {
+  } else if (caselev_ != 0 && (idlnest::find(a, ":  ", 0) != 0 || idlnest::find(a, ":", kDigitsBefore) != 0)) {
     raise_marks(1);  // E: a selector or a label
   } else if (caselev_ != 0) {
     // F: a colon outside brackets, unless the line goes on from the one before
-    if (const int colon = find(a, ":", 0); colon != 0) {
+    if (const int colon = idlnest::find(a, ":", 0); colon != 0) {
       const std::string_view head = a.substr(0, static_cast<std::size_t>(colon));
       const auto count = [&](char c) { return std::count(head.begin(), head.end(), c); };
       if (count('(') == count(')') && count('[') == count(']') && !contin_) {
@@ -229,7 +238,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     }
   }
 
-  contin_ = find(a, "$  ", 0) != 0;
+  contin_ = idlnest::find(a, "$  ", 0) != 0;
 }
 
 void Scanner::finish(std::string_view b, const nest::Form& form, const nest::LineState& state,

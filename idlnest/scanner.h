@@ -25,6 +25,9 @@ inline constexpr int kDigitsBefore = 256;          ///< only blanks and digits b
 /// the position (matchpos, from 1) of the first occurrence that meets every condition set in
 /// `flags`, or 0 when none does. Before column 1 and after column 5000 stands a blank.
 ///
+/// Call it qualified, as idlnest::find: for std::string arguments, argument-dependent lookup would
+/// prefer std::find.
+///
 /// performance-critical; please benchmark any changes.
 int find(std::string_view text, std::string_view key, int flags);
 

@@ -1,13 +1,480 @@
+// idlnest as a whole program: its dialogue, its listings and its failures.
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "tests/process.h"
 
 namespace nest::testing {
 namespace {
 
-TEST(IdlnestTest, Runs) {
-  const Outcome outcome = run(IDLNEST_PATH, "");
+struct Options {
+  int numcol = 0;
+  int ibmpc = 0;
+  int warnend = 0;
+  int maxlen = 160;
+  int warnquote = 0;
+};
+
+std::string dialogue(const std::string& source, const std::string& output, const Options& o) {
+  return answers({source, output, std::to_string(o.numcol), std::to_string(o.ibmpc),
+                  std::to_string(o.warnend), std::to_string(o.maxlen),
+                  std::to_string(o.warnquote)});
+}
+
+// Drops the first `count` records (each ended by CR LF) of `text`.
+std::string without_records(const std::string& text, int count) {
+  std::size_t at = 0;
+  for (int k = 0; k < count; ++k) {
+    const std::size_t end = text.find("\r\n", at);
+    if (end == std::string::npos) {
+      return "<fewer records than expected>";
+    }
+    at = end + 2;
+  }
+  return text.substr(at);
+}
+
+struct Listed {
+  int status = -1;
+  std::string body;     // the listing file after its header, ruler and empty record
+  std::string console;  // the console after the dialogue
+  std::string error;
+};
+
+Listed list(std::string_view source, const Options& options = {}) {
+  TempDir dir;
+  dir.write("t.pro", source);
+  const Outcome outcome = run(IDLNEST_PATH, dialogue("t.pro", "t.lst", options), dir.path());
+  return {outcome.status, without_records(dir.read("t.lst"), 3),
+          without_records(outcome.output, 14), outcome.error};
+}
+
+// Listings with the IBM PC glyphs are written here in UTF-8 box drawing; this gives their
+// code page 437 bytes.
+std::string cp437(std::string_view utf8) {
+  static const struct {
+    std::string_view from;
+    char to;
+  } kBoxes[] = {{"┌", '\xDA'}, {"└", '\xC0'}, {"├", '\xC3'}, {"│", '\xB3'},
+                {"─", '\xC4'}, {"┬", '\xC2'}, {"┴", '\xC1'}, {"┼", '\xC5'}};
+  std::string out;
+  for (std::size_t k = 0; k < utf8.size();) {
+    bool replaced = false;
+    for (const auto& box : kBoxes) {
+      if (utf8.substr(k, box.from.size()) == box.from) {
+        out += box.to;
+        k += box.from.size();
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) {
+      out += utf8[k++];
+    }
+  }
+  return out;
+}
+
+const std::string kNestedProcedure = R"(pro demo, x
+  if x gt 0 then begin
+    ; loop over i
+    for i = 0, 3 do begin
+      print, i
+    endfor
+  endif else begin
+    print, 'none'
+  endelse
+end
+)";
+
+TEST(IdlnestListingTest, ProcedureWithNestedBlocks) {
+  const Listed listed = list(kNestedProcedure);
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.body, crlf(R"( /---------- pro demo, x
+ |/----------- if x gt 0 then begin
+=||              ; loop over i
+ ||/------------ for i = 0, 3 do begin
+ |||               print, i
+ ||\------------ endfor
+ |+----------- endif else begin
+ ||              print, 'none'
+ |\----------- endelse
+ \---------- end
+)"));
+  EXPECT_EQ(listed.console, crlf(" Line     1 pro demo, x\n"));
+  EXPECT_EQ(listed.error, "");
+}
+
+TEST(IdlnestListingTest, WholeListingFileWithHeaderAndRuler) {
+  TempDir dir;
+  dir.write("demo.pro", "pro p\nend\n");
+  const Outcome outcome = run(IDLNEST_PATH, dialogue("demo.pro", "demo.lst", {}), dir.path());
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(dir.read("demo.lst"),
+            crlf(" \f=============--demo.pro--=============\n"
+                 "             ....,....1....,....2....,....3....,....4....,....5....,....6"
+                 "....,....7....,....8\n"
+                 "\n"
+                 " /---------- pro p\n"
+                 " \\---------- end\n"));
+}
+
+const std::string kFunctionWithCase = R"(function f, x
+  case x of
+    1: return, 1
+    2: begin
+      y = 2
+    end
+    else: y = 0
+  endcase
+  if y eq 0 then return
+  return, y
+end
+)";
+
+TEST(IdlnestListingTest, FunctionWithCaseInIbmPcGlyphsAndLineNumbers) {
+  Options options;
+  options.ibmpc = 1;
+  options.numcol = 20;
+  const Listed listed = list(kFunctionWithCase, options);
+  // Numbers stand in source column 20; line 9 reaches past it, so it carries none.
+  EXPECT_EQ(listed.body, cp437(crlf(R"( ┌────────── function f, x      │   1
+ │┌─────────── case x of        │   2
+ │├───────────── 1: return, 1   │   3
+ │┌┬──────────── 2: begin       │   4
+ │││               y = 2        │   5
+ ││└──────────── end            │   6
+ │├───────────── else: y = 0    │   7
+ │└─────────── endcase          │   8
+*│             if y eq 0 then return
+ │             return, y        │  10
+ └────────── end                │  11
+)")));
+}
+
+TEST(IdlnestListingTest, FunctionWithCaseInPlainGlyphs) {
+  const Listed listed = list(kFunctionWithCase);
+  EXPECT_EQ(listed.body, crlf(R"( /---------- function f, x
+ |/----------- case x of
+ |+------------- 1: return, 1
+ |//------------ 2: begin
+ |||               y = 2
+ ||\------------ end
+ |+------------- else: y = 0
+ |\----------- endcase
+*|             if y eq 0 then return
+ |             return, y
+ \---------- end
+)"));
+}
+
+struct Fixture {
+  const char* name;
+  std::string source;
+  Options options;
+  std::string body;     // expected listing after the ruler, "\n" for CR LF
+  std::string console;  // expected console after the dialogue, "\n" for CR LF
+};
+
+class IdlnestFixtureTest : public ::testing::TestWithParam<Fixture> {};
+
+TEST_P(IdlnestFixtureTest, ListingAndConsole) {
+  const Fixture& f = GetParam();
+  const Listed listed = list(f.source, f.options);
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.body, crlf(f.body));
+  EXPECT_EQ(listed.console, crlf(f.console));
+}
+
+Options with_warnend() {
+  Options o;
+  o.warnend = 1;
+  return o;
+}
+
+Options with_warnquote() {
+  Options o;
+  o.warnquote = 1;
+  return o;
+}
+
+const Fixture kFixtures[] = {
+    {"BeginOnlyAsLastWordAndCommentsCutFirst",
+     "pro p\nif x then begin y = 1 & end\nif x then begin ; note\nendif\nend\n",
+     {},
+     " /---------- pro p\n"
+     " |           if x then begin y = 1 & end\n"
+     " |/--------- if x then begin ; note\n"
+     " |\\--------- endif\n"
+     " \\---------- end\n",
+     " Line     1 pro p\n"},
+    {"EndElseBeginAndEndifElseBeginAreBranches",
+     "pro p\nif a then begin\nend else begin\nendif else begin\nendelse\nend\n",
+     {},
+     " /---------- pro p\n"
+     " |/--------- if a then begin\n"
+     " |+--------- end else begin\n"
+     " |+--------- endif else begin\n"
+     " |\\--------- endelse\n"
+     " \\---------- end\n",
+     " Line     1 pro p\n"},
+    {"SelectorsAndLabelsAgainstOtherColons",
+     "pro p\ncase x of\n1: y = 2\n'abc': y = 3\nelse: y = 0\ny = a[1:2]\nz = f(1, $\n"
+     "  k:3)\nlab:\nendcase\nend\n",
+     {},
+     " /---------- pro p\n"
+     " |/--------- case x of\n"
+     " |+--------- 1: y = 2\n"
+     " |+--------- 'abc': y = 3\n"
+     " |+--------- else: y = 0\n"
+     " ||          y = a[1:2]\n"
+     " ||          z = f(1, $\n"
+     " ||            k:3)\n"
+     " |+--------- lab:\n"
+     " |\\--------- endcase\n"
+     " \\---------- end\n",
+     " Line     1 pro p\n"},
+    {"SecondMainLevelStretchAndHeaderInsideAUnit",
+     "x = 1\nend\ny = 2\nend\npro a\npro b\nend\n",
+     {},
+     " /---------- x = 1\n"
+     " \\---------- end\n"
+     " ***ERROR Too many mainlines: Line     3:\n"
+     " /---------- y = 2\n"
+     " \\---------- end\n"
+     " /---------- pro a\n"
+     " ***ERROR Invalid diagramming index: Line     6:\n"
+     " |           pro b\n"
+     " \\---------- end\n",
+     " Line     1 x = 1\n"
+     " Line     3 y = 2\n"
+     " ***ERROR Too many mainlines: Line     3:\n y = 2\n \a\n"
+     " Line     5 pro a\n"
+     " Line     6 pro b\n"
+     " ***ERROR Invalid diagramming index: Line     6:\n pro b\n \a\n"},
+    {"WarnendOnShowsTheScanText",
+     "pro p\n  IF x THEN BEGIN\n  END\nend\n",
+     with_warnend(),
+     " /---------- pro p\n"
+     " |/----------- IF x THEN BEGIN\n"
+     " ***WARNING end type isn't specific: Line     3:\n"
+     " |\\----------- END\n"
+     " \\---------- end\n",
+     " Line     1 pro p\n"
+     " ***WARNING end type isn't specific: Line     3:\n  end\n \a\n"},
+    {"WarnendOff",
+     "pro p\n  if x then begin\n  end\nend\n",
+     {},
+     " /---------- pro p\n"
+     " |/----------- if x then begin\n"
+     " |\\----------- end\n"
+     " \\---------- end\n",
+     " Line     1 pro p\n"},
+    {"JumpsAndNearMisses",
+     "pro p\nGOTO, L1\ngotox = 1\nif x then return\nreturn, x\nx = (return)\n"
+     "if(y)goto,l2\nreturn\nend\n",
+     {},
+     " /---------- pro p\n"
+     "*|           GOTO, L1\n"
+     " |           gotox = 1\n"
+     "*|           if x then return\n"
+     " |           return, x\n"
+     " |           x = (return)\n"
+     "*|           if(y)goto,l2\n"
+     "*|           return\n"
+     " \\---------- end\n",
+     " Line     1 pro p\n"},
+    {"BatchLinesAndQuoteOnlyLines",
+     "@batch\n'only a string'\n\"double\"\nend\n",
+     {},
+     "             @batch\n"
+     "             'only a string'\n"
+     " /---------- \"double\"\n"
+     " \\---------- end\n",
+     " Line     3 \"double\"\n"},
+    {"UpperCaseKeywordsAndSwitchIsNoKeyword",
+     "PRO P\nIF X THEN BEGIN\nswitch x of\n1: begin\nend\nendswitch\nENDIF\nEND\n",
+     {},
+     " /---------- PRO P\n"
+     " |/--------- IF X THEN BEGIN\n"
+     " ||          switch x of\n"
+     " |//-------- 1: begin\n"
+     " ||\\-------- end\n"
+     " ||          endswitch\n"
+     " |\\--------- ENDIF\n"
+     " \\---------- END\n",
+     " Line     1 PRO P\n"},
+    {"StrayEndifOutsideUnitsOpensAndClosesMainLevel",
+     "endif\n",
+     {},
+     "             endif\n"
+     " ***ERROR Nest levels left hanging at end: Line     1:\n",
+     " Line     1 endif\n"
+     " ***ERROR Nest levels left hanging at end: Line     1:\n endif\n \a\n"},
+    {"StrayEndifThenAHeader",
+     "endif\npro a\nend\n",
+     {},
+     "             endif\n"
+     " ***ERROR Invalid diagramming index: Line     2:\n"
+     " /---------- pro a\n"
+     " \\---------- end\n",
+     " Line     1 endif\n"
+     " Line     2 pro a\n"
+     " ***ERROR Invalid diagramming index: Line     2:\n pro a\n \a\n"},
+    {"ClosingKeywordTakesTheLevelBelowZero",
+     "pro p\nendif\nendif\nend\n",
+     {},
+     " /---------- pro p\n"
+     " \\---------- endif\n"
+     " ***ERROR Invalid diagramming index: Line     3:\n"
+     "             endif\n"
+     " ***ERROR Invalid diagramming index: Line     4:\n"
+     "             end\n"
+     " ***ERROR Nest levels left hanging at end: Line     4:\n",
+     " Line     1 pro p\n"
+     " ***ERROR Invalid diagramming index: Line     3:\n endif\n \a\n"
+     " ***ERROR Invalid diagramming index: Line     4:\n end\n \a\n"
+     " ***ERROR Nest levels left hanging at end: Line     4:\n end\n \a\n"},
+    {"UnclosedQuoteReportedWhenAskedBeforeTheUnitEcho",
+     "x = 'abc\nend\n",
+     with_warnquote(),
+     " ***ERROR unclosed quote: Line     1:\n"
+     " /---------- x = 'abc\n"
+     " \\---------- end\n",
+     " ***ERROR unclosed quote: Line     1:\n x = 'abc\n \a\n"
+     " Line     1 x = 'abc\n"},
+    {"UnclosedQuoteSilentByDefault",
+     "x = \"abc\nend\n",
+     {},
+     " /---------- x = \"abc\n"
+     " \\---------- end\n",
+     " Line     1 x = \"abc\n"},
+    {"BlocksLeftOpenAtTheEnd",
+     "pro p\n  if x then begin\n",
+     {},
+     " /---------- pro p\n"
+     " |/----------- if x then begin\n"
+     " ***ERROR Nest levels left hanging at end: Line     2:\n",
+     " Line     1 pro p\n"
+     " ***ERROR Nest levels left hanging at end: Line     2:\n   if x then begin\n \a\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(EdgeCases, IdlnestFixtureTest, ::testing::ValuesIn(kFixtures),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(IdlnestDialogueTest, ScreenListingWithTheWholeDialogue) {
+  TempDir dir;
+  dir.write("s.pro", "pro s\nend\n");
+  const Outcome outcome =
+      run(IDLNEST_PATH, "s.pro\n\n/\n/\n/\n/\n/\n", dir.path());
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.output,
+            crlf(" IDL source file Name:\n s.pro\n"
+                 " Output file (blank=screen):\n  \n"
+                 " Column in which to write line #'s(0 for none; 80?):\n           0\n"
+                 " Use IBM PC graphics characters (0=no):\n           0\n"
+                 " Should I warn if \"end\" ends if, for... (0=no):\n           0\n"
+                 " Maximum line length without warning(160?):\n         160\n"
+                 " Should I warn about unclosed quotes(0=no):\n           0\n"
+                 "             ....,....1....,....2....,....3....,....4....,....5....,....6"
+                 "....,....7....,....8\n"
+                 "\n"
+                 " /---------- pro s\n"
+                 " \\---------- end\n"));
+  EXPECT_EQ(outcome.error, "");
+}
+
+TEST(IdlnestDialogueTest, EndOfInputAtEachQuestion) {
+  const std::vector<std::string> full = {"s.pro", "", "0", "0", "0", "160", "0"};
+  const char* prompts[] = {"IDL source file Name",
+                           "Output file (blank=screen)",
+                           "Column in which to write line #'s(0 for none; 80?)",
+                           "Use IBM PC graphics characters (0=no)",
+                           "Should I warn if \"end\" ends if, for... (0=no)",
+                           "Maximum line length without warning(160?)",
+                           "Should I warn about unclosed quotes(0=no)"};
+  TempDir dir;
+  dir.write("s.pro", "x\n");
+  for (std::size_t asked = 0; asked < full.size(); ++asked) {
+    const std::vector<std::string> given(full.begin(), full.begin() + static_cast<long>(asked));
+    const Outcome outcome = run(IDLNEST_PATH, answers(given), dir.path());
+    EXPECT_EQ(outcome.status, 2) << asked;
+    EXPECT_EQ(outcome.error, std::string("idlnest: standard input: end of input at the question '") +
+                                 prompts[asked] + "'\n")
+        << asked;
+  }
+}
+
+TEST(IdlnestDialogueTest, MalformedNumberEndsBeforeAnyListing) {
+  TempDir dir;
+  dir.write("s.pro", "x\n");
+  const Outcome outcome = run(IDLNEST_PATH, "s.pro\nout.lst\n1.5\n", dir.path());
   EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.error,
+            "idlnest: standard input: malformed number '1.' at the question 'Column in which to "
+            "write line #'s(0 for none; 80?)'\n");
+  EXPECT_FALSE(dir.exists("out.lst"));
+}
+
+struct Fault {
+  const char* name;
+  std::string source;  // the answer to the first question
+  std::string output;  // the answer to the second question
+  std::string error;   // expected standard error, with DIR for the test's folder
+};
+
+TEST(IdlnestFaultTest, FailuresOfTheEnvironmentLeaveTheSourceIntact) {
+  const std::string source = "pro p\nend\n";
+  const Fault faults[] = {
+      {"missing source", "none.pro", "o.lst",
+       "idlnest: cannot open 'none.pro': No such file or directory\n"},
+      {"directory as source", "folder", "o.lst",
+       "idlnest: cannot open 'folder': Is a directory\n"},
+      {"output in a missing folder", "a.pro", "missing/o.lst",
+       "idlnest: cannot create 'missing/o.lst': No such file or directory\n"},
+      {"output is a directory", "a.pro", "folder",
+       "idlnest: cannot create 'folder': Is a directory\n"},
+      {"full disk", "a.pro", "/dev/full",
+       "idlnest: cannot write '/dev/full': No space left on device\n"},
+      {"output is the source", "a.pro", "a.pro",
+       "idlnest: cannot create 'a.pro': it is the source file\n"},
+      {"through a symbolic link", "a.pro", "link.pro",
+       "idlnest: cannot create 'link.pro': it is the source file\n"},
+      {"through a hard link", "a.pro", "hard.pro",
+       "idlnest: cannot create 'hard.pro': it is the source file\n"},
+  };
+  for (const Fault& fault : faults) {
+    TempDir dir;
+    dir.write("a.pro", source);
+    ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink("a.pro", (dir / "link.pro").c_str()), 0);
+    ASSERT_EQ(::link((dir / "a.pro").c_str(), (dir / "hard.pro").c_str()), 0);
+    const Outcome outcome = run(
+        IDLNEST_PATH, answers({fault.source, fault.output, "0", "0", "0", "160", "0"}),
+        dir.path());
+    EXPECT_EQ(outcome.status, 2) << fault.name;
+    EXPECT_EQ(outcome.error, fault.error) << fault.name;
+    EXPECT_EQ(dir.read("a.pro"), source) << fault.name;
+    EXPECT_FALSE(dir.exists("o.lst")) << fault.name;
+  }
+}
+
+TEST(IdlnestFaultTest, ExistingOutputIsReplaced) {
+  TempDir dir;
+  dir.write("a.pro", "x = 1\nend\n");
+  dir.write("a.lst", std::string(10000, '#'));
+  const Outcome outcome =
+      run(IDLNEST_PATH, answers({"a.pro", "a.lst", "0", "0", "0", "160", "0"}), dir.path());
+  EXPECT_EQ(outcome.status, 0);
+  const std::string listing = dir.read("a.lst");
+  EXPECT_EQ(listing.find('#'), std::string::npos);
+  const std::string tail = crlf(" /---------- x = 1\n \\---------- end\n");
+  EXPECT_EQ(listing.substr(listing.size() - tail.size()), tail) << listing;
 }
 
 }  // namespace

@@ -1,0 +1,76 @@
+// The C block scanner: for each line, the brace level, the comment and quote state, the scan
+// text and the keywords in it (preprocessor conditionals, jumps, case labels); and the C
+// program's listing run.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+#include "core/diagram.h"
+#include "core/streams.h"
+#include "core/text.h"
+
+namespace cnest {
+
+/// Condition bits of the C `find`; other bits are ignored.
+inline constexpr int kFirstWord = 2;          ///< only blanks stand before the match
+inline constexpr int kNoWordAfter = 32;       ///< the character after is no digit or letter a-z
+inline constexpr int kNoLetterAfter = 64;     ///< the character after is no letter a-z
+inline constexpr int kStatementBefore = 512;  ///< the character before is " ", ";", ")", "{", "}"
+
+/// Searches `text` (a blank-padded field: every column past its end up to column 5000 is blank)
+/// for `key`, case-sensitive, at start positions 1, 2, ... up to 5000 - length of key + 1.
+/// Returns true when an occurrence meets every condition set in `flags`. Before column 1 and
+/// after column 5000 stands a blank.
+///
+/// performance-critical; please benchmark any changes.
+bool find(std::string_view text, std::string_view key, int flags);
+
+/// The per-line step of cnest: braces, comments, quotes, preprocessor conditionals, jumps and
+/// case labels. The primary nesting of the line state is the brace level, the secondary one the
+/// level of preprocessor conditionals.
+class Scanner : public nest::BlockScanner {
+ public:
+  /// Sets the line's nesting values and flags: the brace level and its marks, the conditional
+  /// level and its mark, jump, hascode, hascomment, and incomment as the comment state at the
+  /// end of the line. Reports "nested comment", "/ without /* clause", "Invalid diagramming
+  /// index" (a "}" below level 0) and "Unclosed quote"; when listing to a file, echoes the line
+  /// on the console for every "{" met at brace level 0.
+  ///
+  /// performance-critical; please benchmark any changes.
+  void scan(std::string_view b, const nest::Form& form, nest::LineState& state,
+            nest::Streams& streams) override;
+
+  /// Reports "Some nest levels unclosed at end" when a brace level or a conditional is open.
+  /// A comment still open is not reported.
+  void finish(std::string_view b, const nest::Form& form, const nest::LineState& state,
+              nest::Streams& streams) override;
+
+  /// The scan text of the last line scanned: lower case, comments blanked, quoted text kept,
+  /// blank runs collapsed, nothing after a "//" comment start. Columns past its end are blank.
+  std::string_view scan_text() const { return {scan_.data(), scan_length_}; }
+
+  /// True while a "/*" comment is open at the end of the last line scanned.
+  bool incomment() const { return incomment_; }
+
+ private:
+  // Runs the character step over `b`: builds the scan text, follows the comment and quote
+  // state and counts braces. Returns true when a quoted literal is still open at the end.
+  bool character_steps(std::string_view b, const nest::Form& form, nest::LineState& state,
+                       nest::Streams& streams);
+
+  bool incomment_ = false;  // inside a "/*" comment; carried over line ends
+  std::array<char, nest::kTextWidth> scan_{};
+  std::size_t scan_length_ = 0;
+};
+
+/// The C program's listing run: the listing frame with this scanner, an 11-blank ruler, the
+/// preprocessor level in three margin columns, and "Too many columns to diagram" as an error.
+void diagram(std::string_view filnam, std::string_view filnam2, int numcol, int ibmpc, int maxlen,
+             nest::Sink& console);
+
+/// The frame settings of cnest for the given answers.
+nest::Frame frame(int numcol, int ibmpc, int maxlen);
+
+}  // namespace cnest

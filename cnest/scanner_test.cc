@@ -1,0 +1,224 @@
+#include "cnest/scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/test_support.h"
+
+namespace cnest {
+namespace {
+
+struct FindCase {
+  const char* name;
+  std::string text;
+  std::string key;
+  int flags;
+  bool found;
+};
+
+TEST(CFindTest, ConditionBits) {
+  const FindCase cases[] = {
+      {"no conditions: any occurrence", "xreturnx", "return", 0, true},
+      {"case matters", "RETURN", "return", 0, false},
+      {"not there", "retur", "return", 0, false},
+
+      {"first word at column 1", "#if x", "#if", kFirstWord, true},
+      {"first word after blanks", "   #if x", "#if", kFirstWord, true},
+      {"first word: character after not tested", " #ifdef x", "#if", kFirstWord, true},
+      {"first word: after code", " x = 1; #if y", "#if", kFirstWord, false},
+      {"first word: second occurrence never passes", "#endif #if", "#if", kFirstWord, false},
+
+      {"no word after: semicolon", "return;", "return", kNoWordAfter, true},
+      {"no word after: end of text", "x return", "return", kNoWordAfter, true},
+      {"no word after: underscore", "return_value = 0;", "return", kNoWordAfter, true},
+      {"no word after: letter", "returns;", "return", kNoWordAfter, false},
+      {"no word after: digit", "exit1();", "exit", kNoWordAfter, false},
+      {"no word after: later occurrence passes", "exits exit(1)", "exit", kNoWordAfter, true},
+
+      {"no letter after: digit", "goto1;", "goto", kNoLetterAfter, true},
+      {"no letter after: letter", "gotox;", "goto", kNoLetterAfter, false},
+      {"no letter after: upper case is no lower-case letter", "gotoX", "goto", kNoLetterAfter,
+       true},
+
+      {"statement before: start of text", "return;", "return", kStatementBefore, true},
+      {"statement before: blank", "x return;", "return", kStatementBefore, true},
+      {"statement before: semicolon", "x;return;", "return", kStatementBefore, true},
+      {"statement before: closing paren", "if(x)return;", "return", kStatementBefore, true},
+      {"statement before: opening brace", "{return;", "return", kStatementBefore, true},
+      {"statement before: closing brace", "}return;", "return", kStatementBefore, true},
+      {"statement before: opening paren", "x=(return);", "return", kStatementBefore, false},
+      {"statement before: letter", "mycase:", "case", kStatementBefore, false},
+      {"statement before: dot", "a.exit(1);", "exit", kStatementBefore, false},
+      {"statement before: later occurrence passes", "xbreak break;", "break", kStatementBefore,
+       true},
+
+      {"544: both sides", "case 3:", "case", kStatementBefore | kNoWordAfter, true},
+      {"544: fails after", "case1 = 2;", "case", kStatementBefore | kNoWordAfter, false},
+      {"576: digit after", "goto1;", "goto", kStatementBefore | kNoLetterAfter, true},
+      {"both conditions at one occurrence", "xgoto goto", "goto", kStatementBefore | kNoLetterAfter,
+       true},
+      {"each condition met only by another occurrence", "xgoto gotoy", "goto",
+       kStatementBefore | kNoLetterAfter, false},
+      {"other bits are ignored", "xreturnx", "return", 1 | 8 | 128 | 256 | 1024, true},
+
+      {"key ending in a blank reaches the padding", "default", "default ", kStatementBefore, true},
+      {"key ending in a blank needs a blank", "x default:", "default ", kStatementBefore, false},
+      {"key of blanks fits after the text", "x", " ", kStatementBefore, true},
+      {"empty text", "", "return", 0, false},
+  };
+  for (const FindCase& c : cases) {
+    EXPECT_EQ(cnest::find(c.text, c.key, c.flags), c.found) << c.name;
+  }
+}
+
+TEST(CFindTest, EdgesOfTheField) {
+  // A key that ends in a blank fits only where the field still has room for the blank.
+  EXPECT_TRUE(cnest::find(std::string(4991, 'x') + " default", "default ", kStatementBefore));
+  EXPECT_FALSE(cnest::find(std::string(4992, 'x') + " default", "default ", kStatementBefore));
+  // Past column 5000 stands a blank; the text beyond it is not part of the field.
+  EXPECT_TRUE(cnest::find(std::string(4993, 'x') + " return", "return", kNoWordAfter));
+  EXPECT_FALSE(cnest::find(std::string(5000, 'x') + "return", "return", 0));
+  EXPECT_FALSE(cnest::find("return", std::string(5001, 'r'), 0));
+}
+
+const nest::Form kLine1 = {' ', ' ', ' ', ' ', '1'};
+
+// One scanner stepped over lines, with the renderer's one duty between lines left to scan().
+struct Stepper {
+  explicit Stepper(bool tofile = false) : out(tofile) {}
+  void step(std::string_view line) { scanner.scan(line, kLine1, state, out.streams()); }
+
+  Scanner scanner;
+  nest::LineState state;
+  nest::testing::Captured out;
+};
+
+struct ScanCase {
+  const char* name;
+  std::string line;
+  std::string scan_text;
+  bool hascode;
+  bool hascomment;
+  bool incomment;
+};
+
+TEST(CScanTextTest, BuildsTheNormalisedText) {
+  const ScanCase cases[] = {
+      {"lower case, blank runs collapsed", "  IF (X)   {", " if (x) { ", true, false, false},
+      {"block comment shrinks to one blank", "a/* b */c", "a c ", true, true, false},
+      {"line comment ends the text", "x = 1; // Note {", "x = 1; ", true, true, false},
+      {"quoted text stays, lower-cased", "s = \"A /* b\";", "s = \"a /* b\"; ", true, false, false},
+      {"comment left open", "x; /* open", "x; ", true, true, true},
+      {"comment only", "   /* c */", " ", false, true, false},
+      {"slash star slash opens and stays open", "/*/ x", " ", false, true, true},
+      {"closing without opening is a blank", "a */ b", "a b ", true, false, false},
+      {"blank line", "", " ", false, false, false},
+  };
+  for (const ScanCase& c : cases) {
+    Stepper s;
+    s.step(c.line);
+    EXPECT_EQ(s.scanner.scan_text(), c.scan_text) << c.name;
+    EXPECT_EQ(s.state.hascode, c.hascode) << c.name;
+    EXPECT_EQ(s.state.hascomment, c.hascomment) << c.name;
+    EXPECT_EQ(s.state.incomment, c.incomment) << c.name;
+  }
+}
+
+// The step looks only at the line's own characters; the blank columns after them up to column
+// 5000 must change nothing, whatever state the line ends in.
+TEST(CScannerTest, TrailingBlankColumnsChangeNothing) {
+  const std::string lines[] = {
+      "int f(void) {", "x = '{';  ", "/* open", "still open",      "*/ } else {",      "s = \"open",
+      "// only",       "}}",         "#IF X",   "case 1: return;", "a */ b /* c /* d", "",
+  };
+  Stepper trimmed(true);
+  Stepper padded(true);
+  for (const std::string& line : lines) {
+    trimmed.step(line);
+    padded.step(line + std::string(nest::kTextWidth - line.size(), ' '));
+    EXPECT_EQ(trimmed.scanner.scan_text(), padded.scanner.scan_text()) << line;
+    EXPECT_EQ(trimmed.state.primary.newlev, padded.state.primary.newlev) << line;
+    EXPECT_EQ(trimmed.state.primary.nmark, padded.state.primary.nmark) << line;
+    EXPECT_EQ(trimmed.state.secondary.newlev, padded.state.secondary.newlev) << line;
+    EXPECT_EQ(trimmed.state.jump, padded.state.jump) << line;
+    EXPECT_EQ(trimmed.state.hascode, padded.state.hascode) << line;
+    EXPECT_EQ(trimmed.state.hascomment, padded.state.hascomment) << line;
+    EXPECT_EQ(trimmed.state.incomment, padded.state.incomment) << line;
+  }
+  EXPECT_EQ(trimmed.out.console(), padded.out.console());
+  EXPECT_EQ(trimmed.out.file(), padded.out.file());
+}
+
+// Column 4999 is the last that starts a pair; a "/" or "*" in column 5000 has nothing after it.
+TEST(CScannerTest, PairsAtTheEndOfTheField) {
+  const auto at_end = [](std::string_view tail) {
+    return "x" + std::string(nest::kTextWidth - 1 - tail.size(), ' ') + std::string(tail);
+  };
+  {
+    Stepper s;
+    s.step(at_end("/*"));
+    EXPECT_TRUE(s.state.incomment);
+    s.step(at_end("*/"));  // closes it
+    EXPECT_FALSE(s.state.incomment);
+    EXPECT_TRUE(s.state.hascomment);
+  }
+  {
+    Stepper s;
+    s.step(at_end("{//"));
+    EXPECT_TRUE(s.state.hascomment);
+    EXPECT_FALSE(s.state.incomment);
+    EXPECT_EQ(s.state.primary.newlev, 1);
+    EXPECT_EQ(s.scanner.scan_text(), "x {");
+  }
+  {
+    Stepper s;
+    s.step(at_end("/"));
+    EXPECT_FALSE(s.state.hascomment);
+    EXPECT_EQ(s.scanner.scan_text(), "x /");
+    // A "*" in column 5001 is not part of the line, so no comment opens.
+    s.step(at_end("/") + "*");
+    EXPECT_FALSE(s.state.incomment);
+  }
+}
+
+struct QuoteCase {
+  const char* line;
+  bool unclosed;
+};
+
+TEST(CScannerTest, BackslashesBeforeAClosingQuote) {
+  const QuoteCase cases[] = {
+      {R"(c = '\'';)", false},       // an escaped quote, then the closing one
+      {R"(c = '\\';)", false},       // an escaped backslash: the quote closes
+      {R"(s = "C:\\";)", false},     //
+      {R"(s = "\\\"";)", false},     // an escaped backslash and an escaped quote
+      {R"(s = "a\";)", true},        // the only quote after "a" is escaped
+      {R"(s = "a\\\";)", true},      //
+      {R"(x = \'a';)", false},       // outside a literal a backslash does not stop the opening
+      {R"(s = "it's";)", false},     // the other kind of quote is plain text
+      {R"(/* don't */ x;)", false},  // so is a quote in a comment
+      {R"(x; // don't)", false},     //
+      {R"(#error don't do this)", true},
+  };
+  for (const QuoteCase& c : cases) {
+    Stepper s;
+    s.step(c.line);
+    EXPECT_EQ(s.out.console().find("Unclosed quote") != std::string::npos, c.unclosed) << c.line;
+  }
+}
+
+TEST(CScannerTest, ClosingBelowLevelZeroKeepsTheMarks) {
+  Stepper s;
+  s.step("{ {");
+  EXPECT_EQ(s.state.primary.newlev, 2);
+  s.step("}}}}");  // from level 2: two blocks closed, then two braces too many
+  EXPECT_EQ(s.state.primary.newlev, 0);
+  EXPECT_EQ(s.state.primary.nmark, 3);
+  EXPECT_EQ(s.out.console(),
+            " ***ERROR Invalid diagramming index: Line     1:\r\n \a\r\n"
+            " ***ERROR Invalid diagramming index: Line     1:\r\n \a\r\n");
+}
+
+}  // namespace
+}  // namespace cnest

@@ -1,0 +1,397 @@
+// cnest as a whole program: its dialogue, its listings and its failures.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tests/process.h"
+
+namespace nest::testing {
+namespace {
+
+struct Options {
+  int numcol = 0;
+  int ibmpc = 0;
+  int maxlen = 120;
+};
+
+std::string dialogue(const std::string& source, const std::string& output, const Options& o) {
+  return answers({source, output, std::to_string(o.numcol), std::to_string(o.ibmpc),
+                  std::to_string(o.maxlen)});
+}
+
+// Drops the first `count` records (each ended by CR LF) of `text`.
+std::string without_records(const std::string& text, int count) {
+  std::size_t at = 0;
+  for (int k = 0; k < count; ++k) {
+    const std::size_t end = text.find("\r\n", at);
+    if (end == std::string::npos) {
+      return "<fewer records than expected>";
+    }
+    at = end + 2;
+  }
+  return text.substr(at);
+}
+
+struct Listed {
+  int status = -1;
+  std::string body;     // the listing after its header (in a file), ruler and empty record
+  std::string console;  // the console after the dialogue
+  std::string error;
+};
+
+// Lists `source` into a file, or to the screen, and keeps what follows the fixed frame.
+Listed list(std::string_view source, const Options& options = {}, bool tofile = true) {
+  TempDir dir;
+  dir.write("t.c", source);
+  const Outcome outcome =
+      run(CNEST_PATH, dialogue("t.c", tofile ? "t.lst" : "", options), dir.path());
+  if (!tofile) {
+    return {outcome.status, without_records(outcome.output, 12), "", outcome.error};
+  }
+  return {outcome.status, without_records(dir.read("t.lst"), 3),
+          without_records(outcome.output, 10), outcome.error};
+}
+
+// Listings with the IBM PC glyphs are written here in UTF-8 box drawing; this gives their
+// code page 437 bytes.
+std::string cp437(std::string_view utf8) {
+  static const struct {
+    std::string_view from;
+    char to;
+  } kBoxes[] = {{"┌", '\xDA'}, {"└", '\xC0'}, {"├", '\xC3'}, {"│", '\xB3'},
+                {"─", '\xC4'}, {"┬", '\xC2'}, {"┴", '\xC1'}, {"┼", '\xC5'}};
+  std::string out;
+  for (std::size_t k = 0; k < utf8.size();) {
+    bool replaced = false;
+    for (const auto& box : kBoxes) {
+      if (utf8.substr(k, box.from.size()) == box.from) {
+        out += box.to;
+        k += box.from.size();
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) {
+      out += utf8[k++];
+    }
+  }
+  return out;
+}
+
+const std::string kRuler =
+    "           ....,....1....,....2....,....3....,....4....,....5....,....6....,....7....,....8";
+
+const std::string kFunction = R"(#ifdef DEBUG
+int main(void) {
+  if (x) {
+    y();
+  } else {
+    z();
+  }
+  switch (c) {
+  case 1:
+    break;
+  default:
+    goto out;
+  }
+  return 0;
+}
+#endif
+)";
+
+TEST(CnestListingTest, WholeListingFileWithHeaderAndRuler) {
+  TempDir dir;
+  dir.write("demo.c", "int f(void) {\n}\n");
+  const Outcome outcome = run(CNEST_PATH, dialogue("demo.c", "demo.lst", {}), dir.path());
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(dir.read("demo.lst"), crlf(" \f=============--demo.c--=============\n" + kRuler +
+                                       "\n"
+                                       "\n"
+                                       "    /------- int f(void) {\n"
+                                       "    \\------- }\n"));
+  EXPECT_EQ(outcome.error, "");
+}
+
+TEST(CnestListingTest, FunctionWithBlocksElseSwitchAndConditional) {
+  const Listed listed = list(kFunction);
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.body, crlf(R"( /--         #ifdef DEBUG
+ |  /------- int main(void) {
+ |  |/-------- if (x) {
+ |  ||           y();
+ |  |+-------- } else {
+ |  ||           z();
+ |  |\-------- }
+ |  |/-------- switch (c) {
+ |  |+-------- case 1:
+*|  ||           break;
+ |  |+-------- default:
+*|  ||           goto out;
+ |  |\-------- }
+*|  |          return 0;
+ |  \------- }
+ \--         #endif
+)"));
+  EXPECT_EQ(listed.console, crlf(" Line     2 int main(void) {\n"));
+}
+
+TEST(CnestListingTest, IbmPcGlyphsAndLineNumbers) {
+  Options options;
+  options.ibmpc = 1;
+  options.numcol = 16;
+  const Listed listed = list(kFunction, options);
+  // Numbers stand in source column 16; lines reaching it carry none.
+  EXPECT_EQ(listed.body, cp437(crlf(R"( ┌──         #ifdef DEBUG   │   1
+ │  ┌─────── int main(void) {
+ │  │┌──────── if (x) {     │   3
+ │  ││           y();       │   4
+ │  │├──────── } else {     │   5
+ │  ││           z();       │   6
+ │  │└──────── }            │   7
+ │  │┌──────── switch (c) { │   8
+ │  │├──────── case 1:      │   9
+*│  ││           break;     │  10
+ │  │├──────── default:     │  11
+*│  ││           goto out;  │  12
+ │  │└──────── }            │  13
+*│  │          return 0;    │  14
+ │  └─────── }              │  15
+ └──         #endif         │  16
+)")));
+}
+
+struct Fixture {
+  const char* name;
+  std::string source;
+  std::string body;     // expected listing after the ruler, "\n" for CR LF
+  std::string console;  // expected console after the dialogue, "\n" for CR LF
+};
+
+void PrintTo(const Fixture& f, std::ostream* os) {
+  *os << f.name;
+}
+
+class CnestFixtureTest : public ::testing::TestWithParam<Fixture> {};
+
+TEST_P(CnestFixtureTest, ListingAndConsole) {
+  const Fixture& f = GetParam();
+  const Listed listed = list(f.source);
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.body, crlf(f.body));
+  EXPECT_EQ(listed.console, crlf(f.console));
+  EXPECT_EQ(listed.error, "");
+}
+
+const Fixture kFixtures[] = {
+    {"BraceInALiteralCountsBraceInACommentDoesNot", "puts(\"{\");\n/* { */ // }\n",
+     "    /------- puts(\"{\");\n"
+     "=   |        /* { */ // }\n"
+     " ***ERROR Some nest levels unclosed at end: Line     2:\n",
+     " Line     1 puts(\"{\");\n"
+     " ***ERROR Some nest levels unclosed at end: Line     2:\n /* { */ // }\n \a\n"},
+    {"CommentStartsInsideLiteralsAreText", "s = \"/*\"; t = \"//\"; c = '/'; {\n}\n",
+     "    /------- s = \"/*\"; t = \"//\"; c = '/'; {\n"
+     "    \\------- }\n",
+     " Line     1 s = \"/*\"; t = \"//\"; c = '/'; {\n"},
+    {"ApostropheInAnErrorDirective", "#error don't do this\n",
+     " ***ERROR Unclosed quote: Line     1:\n"
+     "             #error don't do this\n",
+     " ***ERROR Unclosed quote: Line     1:\n #error don't do this\n \a\n"},
+    // The last backslash of "C:\\" is escaped itself, so the literal closes, the comment after
+    // it is a comment and its brace does not count.
+    {"TwoTrailingBackslashesCloseTheLiteral",
+     "s = \"C:\\\\\"; /* { */\nc = '\\\\';\nt = \"a\\\";\n",
+     "             s = \"C:\\\\\"; /* { */\n"
+     "             c = '\\\\';\n"
+     " ***ERROR Unclosed quote: Line     3:\n"
+     "             t = \"a\\\";\n",
+     " ***ERROR Unclosed quote: Line     3:\n t = \"a\\\";\n \a\n"},
+    // Every line starts with no literal open, so the quote that ends the string opens one.
+    {"StringContinuedWithABackslash", "s = \"abc\\\ndef\";\n",
+     " ***ERROR Unclosed quote: Line     1:\n"
+     "             s = \"abc\\\n"
+     " ***ERROR Unclosed quote: Line     2:\n"
+     "             def\";\n",
+     " ***ERROR Unclosed quote: Line     1:\n s = \"abc\\\n \a\n"
+     " ***ERROR Unclosed quote: Line     2:\n def\";\n \a\n"},
+    {"SlashSlashInsideABlockCommentDoesNotHideItsEnd", "/* see http://example.com */ {\n}\n",
+     "    /------- /* see http://example.com */ {\n"
+     "    \\------- }\n",
+     " Line     1 /* see http://example.com */ {\n"},
+    {"SlashStarSlashOpensAndDoesNotClose", "/*/ x\n*/ y;\n",
+     "=            /*/ x\n"
+     "             */ y;\n",
+     ""},
+    {"NestedCommentWarnsOnceAndOneEndClosesIt", "/* a\nb /* c */\nx = 1;\n",
+     "=            /* a\n"
+     " ***WARNING nested comment: Line     2:\n"
+     "=            b /* c */\n"
+     "             x = 1;\n",
+     " ***WARNING nested comment: Line     2:\n b /* c */\n \a\n"},
+    {"EndWithoutStart", "x = 1; */ y = 2;\n",
+     " ***ERROR / without /* clause: Line     1:\n"
+     "             x = 1; */ y = 2;\n",
+     " ***ERROR / without /* clause: Line     1:\n x = 1; */ y = 2;\n \a\n"},
+    {"CommentOpenAtTheEndIsNotReported", "x;\n/* open {\n",
+     "             x;\n"
+     "=            /* open {\n",
+     ""},
+    {"EveryLineOfAMultiLineCommentIsFlagged",
+     "/* start\n   middle\n*/\nx = 1; /* tail\n*/ y = 2;\n",
+     "=            /* start\n"
+     "=               middle\n"
+     "=            */\n"
+     "             x = 1; /* tail\n"
+     "             */ y = 2;\n",
+     ""},
+    // The line still gets the mark of the block it tried to close.
+    {"ClosingBraceAtLevelZero", "}\nx;\n",
+     " ***ERROR Invalid diagramming index: Line     1:\n"
+     "    +        }\n"
+     "             x;\n",
+     " ***ERROR Invalid diagramming index: Line     1:\n }\n \a\n"},
+    {"MessageBeforeTheEchoOfTheSameLine", "} {\n}\n",
+     " ***ERROR Invalid diagramming index: Line     1:\n"
+     "    /------- } {\n"
+     "    \\------- }\n",
+     " ***ERROR Invalid diagramming index: Line     1:\n } {\n \a\n"
+     " Line     1 } {\n"},
+    {"EchoOfReopenedBlocks", "{\n} {\n}\n{ } {\n}\n",
+     "    /------- {\n"
+     "    +------- } {\n"
+     "    \\------- }\n"
+     "    /------- { } {\n"
+     "    \\------- }\n",
+     " Line     1 {\n"
+     " Line     2 } {\n"
+     " Line     4 { } {\n"
+     " Line     4 { } {\n"},
+    {"PreprocessorConditionalForms",
+     "#IF A\n#ifndef B\n#elif C\n# elif D\n#else\n# else\n#  endif\n#endif\n",
+     " /--         #IF A\n"
+     " |/-         #ifndef B\n"
+     " |+-         #elif C\n"
+     " |+-         # elif D\n"
+     " |+-         #else\n"
+     " |+-         # else\n"
+     " |\\-         #  endif\n"
+     " \\--         #endif\n",
+     ""},
+    {"PreprocessorAfterCodeInACommentAndUnmatched", "x = 1; #if A\n/* #if B */\n#endif\n#   if C\n",
+     "             x = 1; #if A\n"
+     "=            /* #if B */\n"
+     " ***ERROR Invalid diagramming index: Line     3:\n"
+     " +           #endif\n"
+     " /--         #   if C\n"
+     " ***ERROR Some nest levels unclosed at end: Line     4:\n",
+     " ***ERROR Invalid diagramming index: Line     3:\n #endif\n \a\n"
+     " ***ERROR Some nest levels unclosed at end: Line     4:\n #   if C\n \a\n"},
+    {"JumpsAndTheirNearMisses",
+     "return_value = 0;\nx = returns;\nexit1();\ngoto1;\nif(x)return;\nx=(return);\n"
+     "RETURN;\nGOTO L;\ngo    to x;\ns = \" return \";\na.exit(1);\nbreakfast();\ncontinue;\n",
+     "*            return_value = 0;\n"
+     "             x = returns;\n"
+     "             exit1();\n"
+     "*            goto1;\n"
+     "*            if(x)return;\n"
+     "             x=(return);\n"
+     "*            RETURN;\n"
+     "*            GOTO L;\n"
+     "*            go    to x;\n"
+     "*            s = \" return \";\n"
+     "             a.exit(1);\n"
+     "             breakfast();\n"
+     "*            continue;\n",
+     ""},
+    {"CaseLabelsAndTheirNearMisses",
+     "case 3: return 0;\ndefault :\ndefault;\ncase1 = 2;\nmycase:\nDEFAULT:\nx = 1;default:\n",
+     "*   +        case 3: return 0;\n"
+     "    +        default :\n"
+     "             default;\n"
+     "             case1 = 2;\n"
+     "             mycase:\n"
+     "    +        DEFAULT:\n"
+     "    +        x = 1;default:\n",
+     ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(EdgeCases, CnestFixtureTest, ::testing::ValuesIn(kFixtures),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(CnestListingTest, NoEchoWhenListingToTheScreen) {
+  const Listed listed = list("{\n} {\n}\n{ } {\n}\n", {}, false);
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.body, crlf("    /------- {\n"
+                              "    +------- } {\n"
+                              "    \\------- }\n"
+                              "    /------- { } {\n"
+                              "    \\------- }\n"));
+}
+
+TEST(CnestListingTest, TooManyColumnsIsAnError) {
+  const std::string line = std::string(4988, 'x');
+  const Listed listed = list(line + "\n");
+  const std::string over = " ***WARNING Line over warning length: Line     1:\r\n";
+  const std::string columns = " ***ERROR Too many columns to diagram: Line     1:\r\n";
+  EXPECT_EQ(listed.body, over + columns + std::string(13, ' ') + line.substr(0, 4987) + "\r\n");
+  const std::string shown = " " + line + "\r\n \a\r\n";
+  EXPECT_EQ(listed.console, over + shown + columns + shown);
+}
+
+TEST(CnestDialogueTest, ScreenListingWithTheWholeDialogue) {
+  TempDir dir;
+  // Defaults: no line numbers, plain glyphs, and a warning past column 120.
+  const std::string long_line = "x = 1;" + std::string(114, ' ') + "y";
+  dir.write("s.c", "{\n" + long_line + "\n}\n");
+  const Outcome outcome = run(CNEST_PATH, "s.c\n\n/\n/\n/\n", dir.path());
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.output,
+            crlf(" C source filename:\n s.c\n"
+                 " Output file (blank=screen)?:\n  \n"
+                 " Column in which to write line #'s(80, 0 for none; 80?):\n           0\n"
+                 " Use IBM PC graphics characters (0=no):\n           0\n"
+                 " Maximum line length without warning(120?):\n         120\n" +
+                 kRuler +
+                 "\n"
+                 "\n"
+                 "    /------- {\n"
+                 " ***WARNING Line over warning length: Line     2:\n"
+                 " \a\n"
+                 "    |        " +
+                 long_line +
+                 "\n"
+                 "    \\------- }\n"));
+  EXPECT_EQ(outcome.error, "");
+}
+
+TEST(CnestDialogueTest, EndOfInputAtEachQuestion) {
+  const std::vector<std::string> full = {"s.c", "", "0", "0", "120"};
+  const char* prompts[] = {"C source filename", "Output file (blank=screen)?",
+                           "Column in which to write line #'s(80, 0 for none; 80?)",
+                           "Use IBM PC graphics characters (0=no)",
+                           "Maximum line length without warning(120?)"};
+  TempDir dir;
+  dir.write("s.c", "x;\n");
+  for (std::size_t asked = 0; asked < full.size(); ++asked) {
+    const std::vector<std::string> given(full.begin(), full.begin() + static_cast<long>(asked));
+    const Outcome outcome = run(CNEST_PATH, answers(given), dir.path());
+    EXPECT_EQ(outcome.status, 2) << asked;
+    EXPECT_EQ(outcome.error, std::string("cnest: standard input: end of input at the question '") +
+                                 prompts[asked] + "'\n")
+        << asked;
+  }
+}
+
+TEST(CnestFaultTest, MissingSourceCreatesNoListing) {
+  TempDir dir;
+  const Outcome outcome =
+      run(CNEST_PATH, answers({"none.c", "o.lst", "0", "0", "120"}), dir.path());
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.error, "cnest: cannot open 'none.c': No such file or directory\n");
+  EXPECT_FALSE(dir.exists("o.lst"));
+}
+
+}  // namespace
+}  // namespace nest::testing

@@ -179,7 +179,8 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
     if (c != ' ') {
       state.hascode = true;
     }
-    // Braces count inside quoted literals too.
+    // The quote flags do not guard the braces: literals are followed only so that comment
+    // marks inside them are text, and a brace in a literal counts like any other.
     if (c == '{') {
       if (streams.tofile && braces.newlev == 0) {
         echo(b, form, streams.console);

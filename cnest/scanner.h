@@ -57,6 +57,8 @@ class Scanner : public nest::BlockScanner {
  private:
   // Runs the character step over `b`: builds the scan text, follows the comment and quote
   // state and counts braces. Returns true when a quoted literal is still open at the end.
+  //
+  // performance-critical; please benchmark any changes.
   bool character_steps(std::string_view b, const nest::Form& form, nest::LineState& state,
                        nest::Streams& streams);
 

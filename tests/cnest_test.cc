@@ -199,15 +199,12 @@ const Fixture kFixtures[] = {
      " ***ERROR Unclosed quote: Line     1:\n"
      "             #error don't do this\n",
      " ***ERROR Unclosed quote: Line     1:\n #error don't do this\n \a\n"},
-    // The last backslash of "C:\\" is escaped itself, so the literal closes, the comment after
-    // it is a comment and its brace does not count.
-    {"TwoTrailingBackslashesCloseTheLiteral",
-     "s = \"C:\\\\\"; /* { */\nc = '\\\\';\nt = \"a\\\";\n",
-     "             s = \"C:\\\\\"; /* { */\n"
-     "             c = '\\\\';\n"
-     " ***ERROR Unclosed quote: Line     3:\n"
-     "             t = \"a\\\";\n",
-     " ***ERROR Unclosed quote: Line     3:\n t = \"a\\\";\n \a\n"},
+    // Any backslash before the closing quote keeps the literal open, an escaped one too.
+    {"TwoTrailingBackslashesKeepTheLiteralOpen", "s = \"C:\\\\\";\nx = 1;\n",
+     " ***ERROR Unclosed quote: Line     1:\n"
+     "             s = \"C:\\\\\";\n"
+     "             x = 1;\n",
+     " ***ERROR Unclosed quote: Line     1:\n s = \"C:\\\\\";\n \a\n"},
     // Every line starts with no literal open, so the quote that ends the string opens one.
     {"StringContinuedWithABackslash", "s = \"abc\\\ndef\";\n",
      " ***ERROR Unclosed quote: Line     1:\n"
@@ -216,10 +213,11 @@ const Fixture kFixtures[] = {
      "             def\";\n",
      " ***ERROR Unclosed quote: Line     1:\n s = \"abc\\\n \a\n"
      " ***ERROR Unclosed quote: Line     2:\n def\";\n \a\n"},
-    {"SlashSlashInsideABlockCommentDoesNotHideItsEnd", "/* see http://example.com */ {\n}\n",
-     "    /------- /* see http://example.com */ {\n"
-     "    \\------- }\n",
-     " Line     1 /* see http://example.com */ {\n"},
+    // The "//" ends the scan of the line, so its "*/" is not seen and the comment goes on.
+    {"SlashSlashInsideABlockCommentHidesItsEnd", "/* see http://example.com */ {\n}\n",
+     "=            /* see http://example.com */ {\n"
+     "=            }\n",
+     ""},
     {"SlashStarSlashOpensAndDoesNotClose", "/*/ x\n*/ y;\n",
      "=            /*/ x\n"
      "             */ y;\n",

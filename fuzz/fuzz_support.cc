@@ -1,0 +1,159 @@
+#include "fuzz/fuzz_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <vector>
+
+#include "core/prompts.h"
+
+namespace nest::fuzz {
+
+namespace {
+
+constexpr int kEdges[] = {
+    0,    1,    -1,   2,    7,    8,    9,    12,   13,   80,   120,  160, 4986, 4987, 4988, 4989,
+    4999, 5000, 5001, 9999, -13,  -4988,
+    std::numeric_limits<int>::max(),       std::numeric_limits<int>::min(),
+    std::numeric_limits<int>::max() - 13,  std::numeric_limits<int>::min() + 1,
+};
+
+// The longest record either stream can hold: a line echoed on the console as
+// " Line " + form + " " + the 5000 columns of the line.
+constexpr std::size_t kLongestRecord = 6 + 5 + 1 + 5000;
+
+constexpr std::string_view kFormFeedNotice = " ------------FORM FEED------------";
+constexpr std::string_view kRuler =
+    "....,....1....,....2....,....3....,....4....,....5....,....6....,....7....,....8";
+
+bool is_glyph(unsigned char c) {
+  switch (c) {
+    case 0xDA:
+    case 0xC0:
+    case 0xC3:
+    case 0xB3:
+    case 0xC4:
+    case 0xC2:
+    case 0xC1:
+    case 0xC5:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Splits `bytes` into records ended by CR LF; fails on a lone CR or LF or an unended record.
+std::vector<std::string_view> records(std::string_view bytes, std::string_view stream) {
+  std::vector<std::string_view> out;
+  while (!bytes.empty()) {
+    const std::size_t end = bytes.find_first_of("\r\n");
+    if (end == std::string_view::npos || bytes[end] != '\r' || end + 1 >= bytes.size() ||
+        bytes[end + 1] != '\n') {
+      fail(std::string(stream) + ": a record not ended by CR LF");
+    }
+    if (end > kLongestRecord) {
+      fail(std::string(stream) + ": a record longer than any record can be");
+    }
+    out.push_back(bytes.substr(0, end));
+    bytes.remove_prefix(end + 2);
+  }
+  return out;
+}
+
+// Checks that `record` holds only printable bytes (and glyphs when `ibmpc`), unless it is
+// exactly `control_record`, the one record of this stream that is made of a control byte.
+void check_bytes(std::string_view record, std::string_view control_record, bool ibmpc,
+                 std::string_view stream) {
+  if (record == control_record) {
+    return;
+  }
+  for (const char ch : record) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c < 32 || c > 127) && !(ibmpc && is_glyph(c))) {
+      fail(std::string(stream) + ": a byte that no record may hold");
+    }
+  }
+}
+
+bool is_message(std::string_view record) {
+  return record.starts_with(" ***ERROR ") || record.starts_with(" ***WARNING ");
+}
+
+}  // namespace
+
+void fail(std::string_view what) {
+  std::fprintf(stderr, "fuzz check failed: %.*s\n", static_cast<int>(what.size()), what.data());
+  std::abort();
+}
+
+std::uint8_t FuzzInput::next_byte() {
+  return at_ < bytes_.size() ? static_cast<std::uint8_t>(bytes_[at_++]) : 0;
+}
+
+int FuzzInput::answer() {
+  const std::uint8_t selector = next_byte();
+  if (selector < 128) {
+    return kEdges[selector % std::size(kEdges)];
+  }
+  std::uint32_t value = 0;
+  for (int k = 0; k < 4; ++k) {
+    value |= std::uint32_t{next_byte()} << (8 * k);
+  }
+  return static_cast<int>(value);
+}
+
+std::string_view FuzzInput::text(std::size_t max) {
+  const std::size_t wanted = std::min<std::size_t>(next_byte(), max);
+  const std::string_view taken = bytes_.substr(at_, wanted);
+  at_ += taken.size();
+  return taken;
+}
+
+void check_listing_pair(const CapturedRun& to_file, const CapturedRun& to_screen,
+                        std::string_view filnam, int ruler_indent, bool ibmpc) {
+  const std::vector<std::string_view> file = records(to_file.file(), "listing file");
+  const std::vector<std::string_view> console = records(to_file.console(), "console");
+  const std::vector<std::string_view> screen = records(to_screen.console(), "screen");
+
+  const std::string header = " \f=============--" + std::string(upto_lena(filnam)) +
+                             "--=============";
+  const std::string ruler = std::string(static_cast<std::size_t>(ruler_indent), ' ') +
+                            std::string(kRuler);
+  if (file.size() < 3 || file[0] != header || file[1] != ruler || !file[2].empty()) {
+    fail("listing file: no page header, ruler and empty record at its start");
+  }
+  for (std::size_t k = 1; k < file.size(); ++k) {
+    check_bytes(file[k], "\f", ibmpc, "listing file");
+  }
+  for (const std::string_view record : console) {
+    check_bytes(record, " \a", ibmpc, "console");
+  }
+  for (const std::string_view record : screen) {
+    check_bytes(record, " \a", ibmpc, "screen");
+  }
+
+  // The screen shows what the file holds, with the bell after each message and the notice in
+  // place of each page break.
+  std::size_t at = 0;
+  const auto expect = [&](std::string_view record) {
+    if (at >= screen.size() || screen[at] != record) {
+      fail("screen: the listing differs from the listing file");
+    }
+    ++at;
+  };
+  for (std::size_t k = 1; k < file.size(); ++k) {
+    if (file[k] == "\f") {
+      expect(kFormFeedNotice);
+      continue;
+    }
+    expect(file[k]);
+    if (is_message(file[k])) {
+      expect(" \a");
+    }
+  }
+  if (at != screen.size()) {
+    fail("screen: more records than the listing file");
+  }
+}
+
+}  // namespace nest::fuzz

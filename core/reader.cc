@@ -1,6 +1,7 @@
 #include "core/reader.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/diagnostics.h"
 #include "core/prompts.h"
@@ -11,19 +12,30 @@ namespace {
 
 constexpr int kTooLongColumn = 4989;  // a character here cannot be diagrammed
 
-bool dropped(unsigned char c) { return (c < 32 && c != '\t') || c >= 128; }
+bool dropped(unsigned char c) {
+  return (c < 32 && c != '\t') || c >= 128;
+}
+
+// A tab or a dropped character: anything outside 32 to 127.
+bool special(unsigned char c) {
+  return c < 32 || c >= 128;
+}
 
 // The line as read for the console copy of a warning, without the bytes that the listing drops
-// too: a source line must not send control sequences to the user's terminal.
-std::string console_copy(std::string_view raw) {
-  std::string copy;
-  copy.reserve(raw.size());
+// too: a source line must not send control sequences to the user's terminal. Uses `storage`
+// only when there is something to drop.
+std::string_view console_copy(std::string_view raw, std::string& storage) {
+  if (std::none_of(raw.begin(), raw.end(),
+                   [](char c) { return dropped(static_cast<unsigned char>(c)); })) {
+    return raw;
+  }
+  storage.clear();
   for (char c : raw) {
     if (!dropped(static_cast<unsigned char>(c))) {
-      copy.push_back(c);
+      storage.push_back(c);
     }
   }
-  return copy;
+  return storage;
 }
 
 }  // namespace
@@ -61,40 +73,78 @@ bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
   raw = trimmed(raw);
 
   // Both warnings look at the column of each character that is not a blank. Below `watch`
-  // neither can fire, so the common case costs one comparison per character.
+  // neither can fire, so only the columns from `watch` on are looked at one by one.
   bool too_long_given = false;
   bool length_given = false;
+  std::string storage;
+  std::string_view shown;  // the console copy, made at the first warning
+  const auto warn_once = [&](std::string_view message) {
+    if (shown.data() == nullptr) {
+      shown = console_copy(raw, storage);
+    }
+    warn(message, form, streams, shown);
+  };
   const std::int64_t watch = std::min<std::int64_t>(kTooLongColumn, std::int64_t{maxlen} + 1);
-
-  char* out = line.expanded.data();
-  std::int64_t column = 1;  // the output column of the next character; may pass 5000
-  for (const char ch : raw) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '\t') {
-      column = ((column - 1) / 8 + 1) * 8 + 1;
-      continue;
-    }
-    if (dropped(c)) {
-      continue;
-    }
-    if (column <= kTextWidth) {
-      // Tabs leave gaps; blank them as they are passed.
-      std::fill(out + line.length, out + column - 1, ' ');
-      out[column - 1] = ch;
-      line.length = static_cast<std::size_t>(column);
-    }
-    if (c != ' ' && column >= watch) {
-      if (column >= kTooLongColumn && !too_long_given) {
-        warn("Line too long to diagram", form, streams, console_copy(raw));
+  // Checks the characters of `run`, which start at output column `column`, for the warnings.
+  const auto check_run = [&](std::string_view run, std::int64_t column) {
+    const std::int64_t end = column + static_cast<std::int64_t>(run.size());
+    for (std::int64_t at = std::max(column, watch); at < end; ++at) {
+      if (too_long_given && length_given) {
+        return;
+      }
+      if (length_given && at < kTooLongColumn) {
+        at = kTooLongColumn - 1;  // only the too-long warning is left to give
+        continue;
+      }
+      if (run[static_cast<std::size_t>(at - column)] == ' ') {
+        continue;
+      }
+      if (at >= kTooLongColumn && !too_long_given) {
+        warn_once("Line too long to diagram");
         too_long_given = true;
-      } else if (column > maxlen && !length_given) {
-        warn("Line over warning length", form, streams, console_copy(raw));
+      } else if (at > maxlen && !length_given) {
+        warn_once("Line over warning length");
         length_given = true;
       }
     }
-    ++column;
+  };
+
+  // The line is copied a run of printable characters at a time; a tab moves the output column
+  // on to the next stop, leaving blanks; other characters outside 32 to 127 are dropped.
+  char* const out = line.expanded.data();
+  std::int64_t column = 1;  // the output column of the next character; may pass 5000
+  std::size_t i = 0;
+  while (i < raw.size()) {
+    std::size_t run_end = i;
+    while (run_end < raw.size() && !special(static_cast<unsigned char>(raw[run_end]))) {
+      ++run_end;
+    }
+    if (run_end > i) {
+      const std::string_view run = raw.substr(i, run_end - i);
+      if (column <= kTextWidth) {
+        const std::size_t room = static_cast<std::size_t>(kTextWidth - column + 1);
+        std::memcpy(out + column - 1, run.data(), std::min(room, run.size()));
+      }
+      if (column + static_cast<std::int64_t>(run.size()) > watch) {
+        check_run(run, column);
+      }
+      column += static_cast<std::int64_t>(run.size());
+      i = run_end;
+      continue;
+    }
+    if (raw[i] == '\t') {
+      const std::int64_t stop = ((column - 1) / 8 + 1) * 8 + 1;
+      if (column <= kTextWidth) {
+        std::memset(
+            out + column - 1, ' ',
+            static_cast<std::size_t>(std::min<std::int64_t>(stop, kTextWidth + 1) - column));
+      }
+      column = stop;
+    }
+    ++i;
   }
-  // Dropped characters and blanks may end the expanded line.
+  line.length = static_cast<std::size_t>(std::min<std::int64_t>(column - 1, kTextWidth));
+  // Tabs and dropped characters may end the expanded line.
   while (line.length > 0 && out[line.length - 1] == ' ') {
     --line.length;
   }

@@ -1,6 +1,8 @@
 #include "idlnest/scanner.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <string>
 
 #include "core/diagnostics.h"
@@ -10,13 +12,50 @@ namespace idlnest {
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool is_lower(char c) {
+  return c >= 'a' && c <= 'z';
+}
 
 // The position (from 0) of the first character of `text` for which `stop` holds, or its size.
 template <typename Stop>
 std::size_t first_where(std::string_view text, Stop stop) {
   return static_cast<std::size_t>(std::find_if(text.begin(), text.end(), stop) - text.begin());
+}
+
+// The first occurrence of `core` (not empty) in `text` at or after `from`, or npos. On the short
+// texts of most source lines a plain loop beats the library's search, whose calls cost more
+// than the comparisons; long texts go through memchr.
+//
+// performance-critical; please benchmark any changes.
+std::size_t find_core(std::string_view text, std::string_view core, std::size_t from) {
+  if (core.size() > text.size()) {
+    return std::string_view::npos;
+  }
+  const std::size_t last = text.size() - core.size();
+  const char first = core[0];
+  constexpr std::size_t kShort = 64;
+  for (std::size_t p = from; p <= last; ++p) {
+    if (last - p > kShort) {
+      const void* hit = std::memchr(text.data() + p, first, last - p + 1);
+      if (hit == nullptr) {
+        return std::string_view::npos;
+      }
+      p = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+    } else if (text[p] != first) {
+      continue;
+    }
+    std::size_t k = 1;
+    while (k < core.size() && text[p + k] == core[k]) {
+      ++k;
+    }
+    if (k == core.size()) {
+      return p;
+    }
+  }
+  return std::string_view::npos;
 }
 
 }  // namespace
@@ -37,101 +76,270 @@ int find(std::string_view text, std::string_view key, int flags) {
   }
   // Past the end of `text` every column is blank. A key that does not start with a blank has its
   // occurrences start inside `text`; one may run on into the padding only through the blanks
-  // that end the key.
-  const std::size_t key_blanks = key.size() - 1 - std::min(key.find_last_not_of(' '), key.size() - 1);
-  const std::size_t key_core = key.size() - key_blanks;
-  // Occurrences before `all_blank_until` have only blanks before them; before `digits_until`,
-  // only blanks and digits.
-  const std::size_t all_blank_until =
-      (flags & kFirstWord) != 0 ? first_where(text, [](char c) { return c != ' '; }) : width;
-  const std::size_t digits_until =
-      (flags & kDigitsBefore) != 0
-          ? first_where(text, [](char c) { return c != ' ' && !is_digit(c); })
-          : width;
-
+  // that end the key. `core` is the key without those blanks.
+  // (A key that starts with a blank is searched whole in the spelt-out field.)
+  std::size_t core_size = key.size();
+  while (key.front() != ' ' && key[core_size - 1] == ' ') {
+    --core_size;
+  }
+  const std::string_view core = key.substr(0, core_size);
   const auto at = [&](std::size_t column) { return column < text.size() ? text[column] : ' '; };
-  for (std::size_t p = text.find(key.substr(0, key_core)); p != std::string_view::npos;
-       p = text.find(key.substr(0, key_core), p + 1)) {
-    if (p > all_blank_until || p > digits_until || p + key.size() > width) {
-      return 0;  // no later occurrence can pass either
+
+  // Whether the occurrence at `p` meets the conditions of `flags` (kFirstWord and kDigitsBefore
+  // are settled by the caller).
+  const auto passes = [&](std::size_t p) {
+    if (p + key.size() > width) {
+      return false;
     }
-    bool blanks_follow = true;
-    for (std::size_t k = key_core; k < key.size(); ++k) {
+    for (std::size_t k = core_size; k < key.size(); ++k) {
       if (at(p + k) != ' ') {
-        blanks_follow = false;
-        break;
+        return false;
       }
-    }
-    if (!blanks_follow) {
-      continue;
     }
     const char before = p == 0 ? ' ' : text[p - 1];
     const char after = at(p + key.size());
     if ((flags & kBlankBefore) != 0 && before != ' ') {
-      continue;
+      return false;
     }
     if ((flags & kBlankOrParenBefore) != 0 && before != ' ' && before != ')') {
-      continue;
+      return false;
     }
     if ((flags & kNoWordAfter) != 0 && (is_digit(after) || is_lower(after))) {
-      continue;
+      return false;
     }
     if ((flags & kBlankOrOpenParenAfter) != 0 && after != ' ' && after != '(') {
-      continue;
+      return false;
     }
-    return static_cast<int>(p + 1);
+    return true;
+  };
+
+  // Occurrences up to `last_start` have only blanks before them (kFirstWord), or only blanks and
+  // digits (kDigitsBefore); no later one can pass.
+  std::size_t last_start = width;
+  if ((flags & kFirstWord) != 0) {
+    last_start = first_where(text, [](char c) { return c != ' '; });
+    if (key.front() != ' ') {
+      // A key that starts with a non-blank can start nowhere but at the first non-blank column:
+      // no search is needed.
+      const std::size_t p = last_start;
+      const bool there = core_size <= text.size() - std::min(p, text.size()) &&
+                         find_core(text.substr(p, core_size), core, 0) == 0;
+      return there && passes(p) ? static_cast<int>(p + 1) : 0;
+    }
+  }
+  if ((flags & kDigitsBefore) != 0) {
+    last_start =
+        std::min(last_start, first_where(text, [](char c) { return c != ' ' && !is_digit(c); }));
+  }
+  for (std::size_t p = find_core(text, core, 0); p != std::string_view::npos && p <= last_start;
+       p = find_core(text, core, p + 1)) {
+    if (passes(p)) {
+      return static_cast<int>(p + 1);
+    }
   }
   return 0;
 }
 
+namespace {
+
+// What the scan text does with each byte outside quotes.
+enum class Kind : unsigned char { kPlain, kBlank, kComment, kSingleQuote, kDoubleQuote, kColon };
+
+constexpr std::array<Kind, 256> kKinds = [] {
+  std::array<Kind, 256> kinds{};
+  kinds[' '] = Kind::kBlank;
+  kinds[';'] = Kind::kComment;
+  kinds['\''] = Kind::kSingleQuote;
+  kinds['"'] = Kind::kDoubleQuote;
+  kinds[':'] = Kind::kColon;
+  return kinds;
+}();
+
+constexpr std::array<char, 256> kLowerCase = [] {
+  std::array<char, 256> lower{};
+  for (int c = 0; c < 256; ++c) {
+    lower[static_cast<std::size_t>(c)] =
+        static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return lower;
+}();
+
+Kind kind_of(char c) {
+  return kKinds[static_cast<unsigned char>(c)];
+}
+
+}  // namespace
+
 bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
   constexpr std::size_t width = nest::kTextWidth;
-  bool in_single = false;
-  bool in_double = false;
-  std::size_t write = 0;  // the write position, from 0; past `width` nothing more is stored
-  for (std::size_t column = 0; column < b.size(); ++column) {
-    char c = b[column];
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
+  // Columns past the line's last non-blank character are not scanned, nor those past 5000.
+  b = nest::trimmed(b.substr(0, std::min(b.size(), width)));
+  first_colon_ = std::string_view::npos;
+  bool quote_open = false;
+  // Every column gives at most two characters (a colon and its blank), so the whole line fits in
+  // the buffer; only the first 5000 are the scan text. Writing on past 5000 changes nothing
+  // before it, so the loop need not look at the write position.
+  char* const out = scan_.data();
+  std::size_t write = 0;
+  const std::size_t n = b.size();
+  std::size_t i = 0;
+  if (n > 0 && b[0] == '@') {
+    state.hascode = true;  // "@" in column 1: a batch line, not scanned
+    i = n;
+  }
+  while (i < n) {
+    switch (kind_of(b[i])) {
+      case Kind::kPlain:
+        // performance-critical: most columns are copied here, a run at a time.
+        state.hascode = true;
+        do {
+          out[write++] = kLowerCase[static_cast<unsigned char>(b[i])];
+          ++i;
+        } while (i < n && kind_of(b[i]) == Kind::kPlain);
+        break;
+      case Kind::kBlank:
+        if (write == 0 || out[write - 1] != ' ') {
+          out[write++] = ' ';
+        }
+        do {
+          ++i;
+        } while (i < n && b[i] == ' ');
+        break;
+      case Kind::kComment:
+        state.hascomment = true;
+        i = n;
+        break;
+      case Kind::kColon:
+        state.hascode = true;
+        if (first_colon_ == std::string_view::npos) {
+          first_colon_ = write;
+        }
+        out[write++] = ':';
+        out[write++] = ' ';
+        ++i;
+        break;
+      case Kind::kSingleQuote:
+      case Kind::kDoubleQuote: {
+        // Inside quotes only the closing quote of the same kind counts; the opening quote and
+        // everything up to the closing one become blanks, so one blank at most. A closing single
+        // quote is a blank as well; a closing double quote stays.
+        state.hascode = true;
+        const char quote = b[i];
+        if (write == 0 || out[write - 1] != ' ') {
+          out[write++] = ' ';
+        }
+        const std::size_t close = b.find(quote, i + 1);
+        if (close == std::string_view::npos) {
+          quote_open = true;
+          i = n;
+          break;
+        }
+        if (quote == '"') {
+          out[write++] = '"';
+        }
+        i = close + 1;
+        break;
+      }
     }
-    if (c == ';' && !in_single && !in_double) {
-      state.hascomment = true;
-      break;
-    }
-    if (c != ' ') {
-      state.hascode = true;
-    }
-    if (column == 0 && c == '@') {
-      break;
-    }
-    if (c == '\'' && !in_double) {
-      in_single = !in_single;
-      c = ' ';
-    }
-    if (c == '"' && !in_single) {
-      in_double = !in_double;
-    }
-    if (in_single || in_double) {
-      c = ' ';
-    }
-    if (write >= width) {
-      continue;  // the scan text is full; only the flags still change
-    }
-    if (c == ' ' && write > 0 && scan_[write - 1] == ' ') {
+  }
+  scan_length_ = std::min(write, width);
+  if (first_colon_ >= scan_length_) {
+    first_colon_ = std::string_view::npos;
+  }
+  std::fill_n(scan_.begin() + static_cast<std::ptrdiff_t>(scan_length_), kPadding, ' ');
+  return quote_open;
+}
+
+Scanner::WordKeys Scanner::word_keys() const {
+  // Each of these keys must have a blank (or, for "goto", a ")") or the start of the text before
+  // it, so only the starts of words need looking at: one pass for all four, with exactly the
+  // conditions that find tests for their flag words.
+  const std::string_view a = scan_text();
+  const std::size_t n = a.size();
+  const auto at = [&](std::size_t column) { return column < n ? a[column] : ' '; };
+  const auto is_word = [&](std::size_t p, std::string_view word) {
+    return a.compare(p, word.size(), word) == 0;
+  };
+  WordKeys keys;
+  for (std::size_t p = 0; p < n; ++p) {
+    const char c = a[p];
+    if (c != 'g' && c != 'r' && c != 'c' && c != 'e') {
       continue;
     }
-    if (c == ':') {
-      scan_[write++] = ':';
-      if (write >= width) {
-        continue;
-      }
-      c = ' ';
+    const char before = p == 0 ? ' ' : a[p - 1];
+    if (before != ' ' && before != ')') {
+      continue;
     }
-    scan_[write++] = c;
+    switch (c) {
+      case 'g':  // "goto", flag word 40: no digit or letter after
+        if (is_word(p, "goto") && !is_digit(at(p + 4)) && !is_lower(at(p + 4))) {
+          keys.go_to = true;
+        }
+        break;
+      case 'r':  // "return", flag word 129: a blank before, a blank or "(" after
+        if (before == ' ' && is_word(p, "return") && (at(p + 6) == ' ' || at(p + 6) == '(')) {
+          keys.return_ = true;
+        }
+        break;
+      case 'c':  // "case ", flag word 1; its blank must still lie within the 5000 columns
+        if (before == ' ' && is_word(p, "case") && at(p + 4) == ' ' && p + 5 <= nest::kTextWidth) {
+          keys.case_ = true;
+        }
+        break;
+      case 'e':  // "end ", flag word 1
+        if (before == ' ' && is_word(p, "end") && at(p + 3) == ' ' && p + 4 <= nest::kTextWidth) {
+          keys.end = true;
+        }
+        break;
+      default:
+        break;
+    }
   }
-  scan_length_ = write;
-  std::fill_n(scan_.begin() + static_cast<std::ptrdiff_t>(write), kPadding, ' ');
-  return in_single || in_double;
+  return keys;
+}
+
+bool Scanner::first_word_is(std::string_view key) const {
+  // The scan text holds at most one blank before its first word.
+  const std::string_view a = scan_text();
+  const std::size_t first = !a.empty() && a[0] == ' ' ? 1 : 0;
+  const std::string_view code = a.substr(first);
+  std::size_t core_size = key.size();
+  while (key[core_size - 1] == ' ') {
+    --core_size;
+  }
+  if (code.size() < core_size) {
+    return false;
+  }
+  for (std::size_t k = 0; k < key.size(); ++k) {
+    const char c = k < code.size() ? code[k] : ' ';
+    if (c != key[k]) {
+      return false;
+    }
+  }
+  return first + key.size() <= nest::kTextWidth;
+}
+
+bool Scanner::code_ends_with(std::string_view key, int flags) const {
+  // Blank runs are collapsed, so two blanks in a row stand only after the code's last non-blank
+  // character: a key that ends in two blanks matches there or nowhere.
+  const std::string_view code = nest::trimmed(scan_text());
+  const std::string_view core = nest::trimmed(key);
+  if (code.size() < core.size()) {
+    return false;
+  }
+  const std::size_t start = code.size() - core.size();
+  for (std::size_t k = 0; k < core.size(); ++k) {
+    if (code[start + k] != core[k]) {
+      return false;
+    }
+  }
+  if (start + key.size() > nest::kTextWidth) {
+    return false;  // the key's blanks would run past column 5000
+  }
+  if ((flags & kBlankBefore) != 0 && start > 0 && code[start - 1] != ' ') {
+    return false;
+  }
+  return true;
 }
 
 void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& state,
@@ -159,8 +367,15 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     }
   };
 
-  const bool unit_header = idlnest::find(a, "function ", kFirstWord) != 0 || idlnest::find(a, "pro ", kFirstWord) != 0;
-  if (a.find_first_not_of(' ') != std::string_view::npos && nunit_ == 0 && !unit_header) {
+  if (a.find_first_not_of(' ') == std::string_view::npos) {
+    // Every key holds a character that is not a blank: on a line without code none can match,
+    // so no unit starts, no rule applies and the line is no continuation.
+    contin_ = false;
+    return;
+  }
+
+  const bool unit_header = first_word_is("function ") || first_word_is("pro ");
+  if (nunit_ == 0 && !unit_header) {
     ++nunit_;
     ++nmain_;
     echo_unit();
@@ -171,8 +386,10 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     ++n.newlev;
   }
 
-  state.jump = idlnest::find(a, "goto", kBlankOrParenBefore | kNoWordAfter) != 0 ||
-               idlnest::find(a, "return", kBlankBefore | kBlankOrOpenParenAfter) != 0;
+  // find(a, "goto", 40), find(a, "return", 129), find(a, "case ", 1) and find(a, "end ", 1), all
+  // in one pass.
+  const WordKeys words = word_keys();
+  state.jump = words.go_to || words.return_;
 
   const auto raise_marks = [&n](std::int64_t at_least) { n.nmark = std::max(n.nmark, at_least); };
   const auto forget_case_level = [&] {
@@ -183,27 +400,27 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
   static constexpr std::string_view kClosing[] = {"endif ",    "endfor ",  "endelse ",
                                                   "endwhile ", "endcase ", "endrep "};
   const bool closing = std::any_of(std::begin(kClosing), std::end(kClosing),
-                                   [&](std::string_view key) { return idlnest::find(a, key, kFirstWord) != 0; });
+                                   [&](std::string_view key) { return first_word_is(key); });
   if (closing) {  // A: a typed end
     --n.newlev;
-    if (idlnest::find(a, "begin  ", kBlankBefore) != 0) {
+    if (code_ends_with("begin  ", kBlankBefore)) {
       ++n.newlev;
       raise_marks(1);
     }
     forget_case_level();
-  } else if (idlnest::find(a, "case ", kBlankBefore) != 0 || idlnest::find(a, "begin  ", kBlankBefore) != 0) {
+  } else if (words.case_ || code_ends_with("begin  ", kBlankBefore)) {
     // B: a block opens
     caselev_ = n.oldlev;
     ++n.toplev;
     ++n.newlev;
     raise_marks(1);
-    if (idlnest::find(a, ": begin  ", 0) != 0) {
+    if (code_ends_with(": begin  ", 0)) {
       raise_marks(2);
     }
-    if (idlnest::find(a, "end ", kBlankBefore) != 0) {
+    if (words.end) {
       --n.newlev;
     }
-  } else if (idlnest::find(a, "end ", kFirstWord) != 0) {  // C: a plain end
+  } else if (first_word_is("end ")) {  // C: a plain end
     if (n.newlev > 0 || nunit_ > 0) {
       --n.newlev;
       if (n.newlev == 0) {
@@ -225,12 +442,13 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
       n.newlev = 1;
       nunit_ = 1;
     }
-  } else if (caselev_ != 0 && (idlnest::find(a, ":  ", 0) != 0 || idlnest::find(a, ":", kDigitsBefore) != 0)) {
+  } else if (caselev_ != 0 &&
+             (code_ends_with(":  ", 0) || idlnest::find(a, ":", kDigitsBefore) != 0)) {
     raise_marks(1);  // E: a selector or a label
   } else if (caselev_ != 0) {
     // F: a colon outside brackets, unless the line goes on from the one before
-    if (const int colon = idlnest::find(a, ":", 0); colon != 0) {
-      const std::string_view head = a.substr(0, static_cast<std::size_t>(colon));
+    if (first_colon_ != std::string_view::npos) {
+      const std::string_view head = a.substr(0, first_colon_ + 1);
       const auto count = [&](char c) { return std::count(head.begin(), head.end(), c); };
       if (count('(') == count(')') && count('[') == count(']') && !contin_) {
         raise_marks(1);
@@ -238,7 +456,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     }
   }
 
-  contin_ = idlnest::find(a, "$  ", 0) != 0;
+  contin_ = code_ends_with("$  ", 0);
 }
 
 void Scanner::finish(std::string_view b, const nest::Form& form, const nest::LineState& state,
@@ -259,8 +477,8 @@ nest::Frame frame(int numcol, int ibmpc, int maxlen) {
   return frame;
 }
 
-void diagram(std::string_view filnam, std::string_view filnam2, int numcol, int ibmpc,
-             int warnend, int warnquote, int maxlen, nest::Sink& console) {
+void diagram(std::string_view filnam, std::string_view filnam2, int numcol, int ibmpc, int warnend,
+             int warnquote, int maxlen, nest::Sink& console) {
   Scanner scanner(warnend != 0, warnquote != 0);
   nest::diagram(filnam, filnam2, frame(numcol, ibmpc, maxlen), scanner, console);
 }

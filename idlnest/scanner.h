@@ -13,12 +13,12 @@
 namespace idlnest {
 
 /// Condition bits of the IDL `find`.
-inline constexpr int kBlankBefore = 1;             ///< the character before is a blank
-inline constexpr int kFirstWord = 2;               ///< everything before the match is blank
-inline constexpr int kBlankOrParenBefore = 8;      ///< the character before is a blank or ")"
-inline constexpr int kNoWordAfter = 32;            ///< the character after is no digit or letter
+inline constexpr int kBlankBefore = 1;              ///< the character before is a blank
+inline constexpr int kFirstWord = 2;                ///< everything before the match is blank
+inline constexpr int kBlankOrParenBefore = 8;       ///< the character before is a blank or ")"
+inline constexpr int kNoWordAfter = 32;             ///< the character after is no digit or letter
 inline constexpr int kBlankOrOpenParenAfter = 128;  ///< the character after is a blank or "("
-inline constexpr int kDigitsBefore = 256;          ///< only blanks and digits before the match
+inline constexpr int kDigitsBefore = 256;           ///< only blanks and digits before the match
 
 /// Searches `text` (a blank-padded field: every column past its end up to column 5000 is blank)
 /// for `key`, case-sensitive, at start positions 1, 2, ... up to 5000 - length of key + 1. Returns
@@ -59,7 +59,28 @@ class Scanner : public nest::BlockScanner {
  private:
   // Builds the scan text of `b`; sets hascode and hascomment; returns true when a quote is left
   // open at the end of the line.
+  //
+  // performance-critical; please benchmark any changes.
   bool build_scan_text(std::string_view b, nest::LineState& state);
+
+  // Which of the keys that may stand anywhere on a line the scan text holds.
+  struct WordKeys {
+    bool go_to = false;    // "goto", flag word 40
+    bool return_ = false;  // "return", flag word 129
+    bool case_ = false;    // "case ", flag word 1
+    bool end = false;      // "end ", flag word 1
+  };
+  //
+  // performance-critical; please benchmark any changes.
+  WordKeys word_keys() const;
+
+  // find(scan_text(), key, kFirstWord) != 0 for a key that starts with a non-blank: such a key
+  // can only match at the first non-blank column.
+  bool first_word_is(std::string_view key) const;
+
+  // find(scan_text(), key, flags) for a key that ends in two blanks and flags of 0 or
+  // kBlankBefore: such a key can only match where the line's code ends.
+  bool code_ends_with(std::string_view key, int flags) const;
 
   bool warnend_;
   bool warnquote_;
@@ -69,15 +90,17 @@ class Scanner : public nest::BlockScanner {
   bool contin_ = false;       // the previous line ended with the continuation mark "$"
 
   // The scan text, followed by enough blanks for the longest key to match against the padding.
+  // Room for twice the width: each column of a line gives at most two characters.
   static constexpr std::size_t kPadding = 16;
-  std::array<char, nest::kTextWidth + kPadding> scan_{};
+  std::array<char, 2 * nest::kTextWidth + kPadding> scan_{};
   std::size_t scan_length_ = 0;
+  std::size_t first_colon_ = 0;  // position (from 0) of the first colon in the scan text, or npos
 };
 
 /// The IDL program's listing run: the listing frame with this scanner, a 13-blank ruler,
 /// "Too many columns to diagram" as a warning, and no secondary nesting.
-void diagram(std::string_view filnam, std::string_view filnam2, int numcol, int ibmpc,
-             int warnend, int warnquote, int maxlen, nest::Sink& console);
+void diagram(std::string_view filnam, std::string_view filnam2, int numcol, int ibmpc, int warnend,
+             int warnquote, int maxlen, nest::Sink& console);
 
 /// The frame settings of idlnest for the given answers.
 nest::Frame frame(int numcol, int ibmpc, int maxlen);

@@ -108,9 +108,10 @@ TEST(IdlScanTextTest, ColonsPushCharactersPastColumn5000) {
   Scanner scanner(false, false);
   nest::testing::Captured out(false);
   nest::LineState state;
-  const std::string line = std::string(4998, 'x') + ":y" + std::string(10, 'z') + ";";
+  // A line of 5000 columns whose colons push its last "z" past column 5000 of the scan text.
+  const std::string line = std::string(4994, 'x') + ":y:zz;";
   scanner.scan(line, {' ', ' ', ' ', ' ', '1'}, state, out.streams());
-  EXPECT_EQ(scanner.scan_text(), std::string(4998, 'x') + ": ");
+  EXPECT_EQ(scanner.scan_text(), std::string(4994, 'x') + ": y: z");
   EXPECT_TRUE(state.hascomment);  // the line is still read to its end
 }
 

@@ -48,7 +48,7 @@ class Scanner : public nest::BlockScanner {
 
   /// The scan text of the last line scanned: lower case, comment and quoted text gone, a blank
   /// after every colon, blank runs collapsed.
-  std::string_view scan_text() const { return {scan_.data(), scan_length_}; }
+  std::string_view scan_text() const { return {storage_.data() + 1, scan_length_}; }
 
   // The state carried from line to line, for tests.
   std::int64_t nunit() const { return nunit_; }
@@ -91,8 +91,9 @@ class Scanner : public nest::BlockScanner {
 
   // The scan text, followed by enough blanks for the longest key to match against the padding.
   // Room for twice the width: each column of a line gives at most two characters.
-  static constexpr std::size_t kPadding = 16;
-  std::array<char, 2 * nest::kTextWidth + kPadding> scan_{};
+  // A blank stands before it too, so that the column before the first can always be read.
+  static constexpr std::size_t kPadding = 32;
+  std::array<char, 1 + 2 * nest::kTextWidth + kPadding> storage_{};
   std::size_t scan_length_ = 0;
   std::size_t first_colon_ = 0;  // position (from 0) of the first colon in the scan text, or npos
 };

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cnest/scanner.h"
 #include "core/diagram.h"
 #include "core/formline.h"
 #include "core/reader.h"
@@ -191,6 +192,115 @@ std::string idl_line(Draw& draw) {
   return shuffle_case(line, draw);
 }
 
+// Source lines built from the words of C, their near misses and the bytes that matter.
+std::string c_line(Draw& draw) {
+  static const char* const kWhole[] = {
+      "int main(void) {",
+      "}",
+      "} else {",
+      "{ } {",
+      "} {",
+      "if (x) {",
+      "/* comment */",
+      "/* open",
+      "still inside",
+      "close */",
+      "*/ x = 1;",
+      "x = 1; // note {",
+      "/* a /* b */",
+      "/*/ x",
+      "// /* not opened",
+      "/* // */ y",
+      "#if X",
+      "#ifdef X",
+      "#ifndef X",
+      "#IF Y",
+      "#   if Z",
+      "# if A",
+      "#else",
+      "# else",
+      "#elif B",
+      "# elif",
+      "#endif",
+      "# endif",
+      "x = 1; #if",
+      "#error don't do this",
+      "s = \"a\\\\\";",
+      "s = \"line \\",
+      "continued\";",
+      "c = '{';",
+      "c = '\\'';",
+      "p(\"{\");",
+      "p(\"/* no */\");",
+      "p('// no');",
+      "return 0;",
+      "return_value = 0;",
+      "returns",
+      "exit1",
+      "goto1;",
+      "goto done;",
+      "go to x;",
+      "if(x)return;",
+      "}return;",
+      "x=(return);",
+      "RETURN;",
+      "GOTO L;",
+      "p(\" return \");",
+      "break;",
+      "continue;",
+      "exit(1);",
+      "case 3: return 0;",
+      "case 1:",
+      "default:",
+      "default :",
+      "default;",
+      "switch (x) {",
+      "done:",
+      "",
+  };
+  static const char* const kWords[] = {
+      "{",    "}",   "/*",     "*/",     "//",     "/",    "*",    "'",        "\"",
+      "\\",   "\\'", "#if",    "#endif", "#",      " ",    "  ",   "\t",       ";",
+      ")",    "(",   "return", "goto",   "go",     "to",   "case", "default",  "break",
+      "exit", "x",   "7",      "CASE",   "Return", "Exit", ":",    "continue", "e",
+  };
+  std::string line;
+  if (draw.chance(5)) {
+    line += "\f";
+  }
+  if (draw.chance(30)) {
+    line += std::string(draw.below(12), draw.chance(70) ? ' ' : '\t');
+  }
+  if (draw.chance(55)) {
+    line += draw.pick(kWhole);
+  } else {
+    const std::size_t words = draw.below(9);
+    for (std::size_t k = 0; k < words; ++k) {
+      line += draw.pick(kWords);
+      if (draw.chance(50)) {
+        line += ' ';
+      }
+    }
+  }
+  if (draw.chance(8)) {
+    line += odd_byte(draw);
+  }
+  if (draw.chance(10)) {
+    line += draw.pick(kWords);
+  }
+  if (draw.chance(5)) {
+    // Text that reaches the last columns of the buffer, or passes them, often ending in the
+    // halves of comment marks.
+    static const char* const kEnds[] = {"/", "*", "//", "/*", "*/", "x/", "x*", "'", "{", "}"};
+    const std::size_t length = 4985 + draw.below(draw.chance(80) ? 16 : 120);
+    line = reach(line, length, draw.pick(kEnds), draw);
+  }
+  if (draw.chance(3)) {
+    line = std::string(draw.below(5000), ' ') + line;
+  }
+  return shuffle_case(line, draw);
+}
+
 // A whole source: lines with every kind of line end, sometimes no end after the last.
 std::string source_of(std::size_t lines, std::uint64_t seed, std::string (*line_of)(Draw&)) {
   Draw draw(seed);
@@ -265,6 +375,83 @@ class TracingIdlScanner : public nest::BlockScanner {
   std::vector<std::pair<std::string, std::string>> pending_;
   std::int64_t line_ = 0;
 };
+
+// The real cnest scanner, with its values written down after each step.
+class TracingCScanner : public nest::BlockScanner {
+ public:
+  explicit TracingCScanner(std::vector<std::string>& trace) : trace_(trace) {}
+
+  void scan(std::string_view b, const nest::Form& form, nest::LineState& state,
+            nest::Streams& streams) override {
+    close_entry(state);
+    real_.scan(b, form, state, streams);
+    std::string text(real_.scan_text());
+    text.erase(text.find_last_not_of(' ') + 1);
+    pending_ = {{"new", std::to_string(state.primary.newlev)},
+                {"mark", std::to_string(state.primary.nmark)},
+                {"new2", std::to_string(state.secondary.newlev)},
+                {"mark2", std::to_string(state.secondary.nmark)},
+                {"jump", std::to_string(state.jump)},
+                {"code", std::to_string(state.hascode)},
+                {"comment", std::to_string(state.hascomment)},
+                {"incomment", std::to_string(state.incomment)},
+                {"scan", "[" + text + "]"}};
+    ++line_;
+  }
+
+  void finish(std::string_view b, const nest::Form& form, const nest::LineState& state,
+              nest::Streams& streams) override {
+    close_entry(state);
+    real_.finish(b, form, state, streams);
+  }
+
+ private:
+  void close_entry(const nest::LineState& state) {
+    if (line_ == 0) {
+      return;
+    }
+    const nest::Nesting& n = state.primary;
+    const nest::Nesting& n2 = state.secondary;
+    pending_.insert(pending_.end(), {{"drawn-old", std::to_string(n.oldlev)},
+                                     {"drawn-top", std::to_string(n.toplev)},
+                                     {"drawn-new", std::to_string(n.newlev)},
+                                     {"drawn-mark", std::to_string(n.nmark)},
+                                     {"drawn-old2", std::to_string(n2.oldlev)},
+                                     {"drawn-top2", std::to_string(n2.toplev)},
+                                     {"drawn-new2", std::to_string(n2.newlev)},
+                                     {"drawn-mark2", std::to_string(n2.nmark)},
+                                     {"drawn-comment", std::to_string(state.hascomment)}});
+    trace_.push_back(model::trace_entry(line_, pending_));
+    pending_.clear();
+  }
+
+  cnest::Scanner real_;
+  std::vector<std::string>& trace_;
+  std::vector<std::pair<std::string, std::string>> pending_;
+  std::int64_t line_ = 0;
+};
+
+Listing real_c(const std::string& source_bytes, const model::Options& o) {
+  Listing run;
+  nest::testing::Captured out(o.tofile == 1);
+  nest::ByteSource source(source_bytes);
+  TracingCScanner scanner(run.trace);
+  const nest::Frame frame = cnest::frame(static_cast<int>(o.numcol), static_cast<int>(o.ibmpc),
+                                         static_cast<int>(o.maxlen));
+  nest::list_source(source, o.filnam, frame, scanner, out.streams());
+  run.console = out.console();
+  run.file = out.file();
+  return run;
+}
+
+Listing model_c(const std::string& source_bytes, const model::Options& o) {
+  Listing run;
+  model::Output out;
+  model::c_diagram(source_bytes, o, out, &run.trace);
+  run.console = out.console;
+  run.file = out.file;
+  return run;
+}
 
 Listing real_idl(const std::string& source_bytes, const model::Options& o) {
   Listing run;
@@ -501,6 +688,44 @@ TEST(CoreDifferentialTest, FormlineOnRandomNestings) {
       EXPECT_EQ(state.secondary.nmark, m2[3]) << what;
     }
     EXPECT_EQ(state.hascomment, hascomment != 0) << what;
+  }
+}
+
+TEST(CDifferentialTest, RandomSources) {
+  for (std::uint64_t seed = 1; seed <= 2; ++seed) {
+    const std::string source = source_of(600, seed, c_line);
+    for (const model::Options& o : kOptions) {
+      expect_same(real_c(source, o), model_c(source, o),
+                  "seed " + std::to_string(seed) + ", " + describe(o));
+    }
+  }
+}
+
+TEST(CDifferentialTest, BundledExample) {
+  const std::string source = read_file(NEST_SOURCE_DIR "/examples/demo.c");
+  ASSERT_FALSE(source.empty());
+  for (const model::Options& o : kOptions) {
+    expect_same(real_c(source, o), model_c(source, o), "demo.c, " + describe(o));
+  }
+}
+
+TEST(CDifferentialTest, FindOnRandomTexts) {
+  static const char* const kKeys[] = {"#if",      "# if",     "#else", "#endif", "go to",
+                                      "goto",     "return",   "break", "exit",   "case",
+                                      "default ", "default:", " ",     "x x"};
+  static const int kFlags[] = {0, 2, 32, 64, 512, 576, 544, 1023, 2 | 512};
+  Draw draw(13);
+  for (int round = 0; round < 400; ++round) {
+    std::string text = search_text(draw);
+    if (draw.chance(30)) {
+      text = c_line(draw).substr(0, model::kWidth);
+    }
+    const model::Text field = model::padded(text);
+    for (const char* key : kKeys) {
+      const int flags = draw.pick(kFlags);
+      EXPECT_EQ(cnest::find(text, key, flags), model::c_find(field, key, flags))
+          << "key [" << key << "], flags " << flags << ", text [" << text << "]";
+    }
   }
 }
 

@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <initializer_list>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/diagnostics.h"
 #include "core/prompts.h"
 
@@ -28,26 +32,8 @@ struct Keyword {
   int flags;
 };
 
-constexpr Keyword kJumps[] = {
-    {"go to", kStatementBefore | kNoLetterAfter},  {"goto", kStatementBefore | kNoLetterAfter},
-    {"return", kStatementBefore | kNoWordAfter},   {"break", kStatementBefore | kNoWordAfter},
-    {"continue", kStatementBefore | kNoWordAfter}, {"exit", kStatementBefore | kNoWordAfter},
-};
-
-constexpr Keyword kCaseLabels[] = {
-    {"case", kStatementBefore | kNoWordAfter},
-    {"default ", kStatementBefore},
-    {"default:", kStatementBefore},
-};
-
 bool any_found(std::string_view text, std::initializer_list<Keyword> keywords) {
   return std::any_of(keywords.begin(), keywords.end(),
-                     [&](const Keyword& k) { return cnest::find(text, k.key, k.flags); });
-}
-
-template <std::size_t N>
-bool any_found(std::string_view text, const Keyword (&keywords)[N]) {
-  return std::any_of(std::begin(keywords), std::end(keywords),
                      [&](const Keyword& k) { return cnest::find(text, k.key, k.flags); });
 }
 
@@ -79,7 +65,15 @@ bool find(std::string_view text, std::string_view key, int flags) {
   // A key of blanks alone fits anywhere in the blank columns; past the column after the text
   // every start looks the same, so none later is worth trying.
   stop = std::min(stop, text.size() + 1);
+  // A key that starts with a non-blank and must have only blanks before it can start nowhere but
+  // at the first non-blank column: no search is needed.
+  const bool first_word_only = (flags & kFirstWord) != 0 && !key.empty() && key.front() != ' ';
   const auto next_start = [&](std::size_t from) {
+    if (first_word_only) {
+      return from <= first_nonblank && text.compare(first_nonblank, core.size(), core) == 0
+                 ? first_nonblank
+                 : std::string_view::npos;
+    }
     return core.empty() ? from : text.find(core, from);
   };
   for (std::size_t p = next_start(0); p != std::string_view::npos && p <= stop;
@@ -110,6 +104,92 @@ bool find(std::string_view text, std::string_view key, int flags) {
   return false;
 }
 
+namespace {
+
+#if defined(__SSE2__)
+// Each of 16 bytes compared with `c`: 0xFF where equal, else 0.
+__m128i equal(__m128i bytes, char c) {
+  return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c));
+}
+#endif
+
+// Copies columns of `line` from `i` on, lower-cased, to the scan text at `out + length` for as
+// long as no rule of the character step has anything to do with them: up to one of `kStops` or
+// a blank after a blank. Sets `hascode` when it copies a non-blank. Works 16 columns at a time
+// where the line has them; advances `i` and `length` past what it copied.
+//
+// performance-critical; please benchmark any changes.
+template <char... kStops>
+void copy_run(std::string_view line, std::size_t& i, char* out, std::size_t& length,
+              bool& hascode) {
+#if defined(__SSE2__)
+  while (i + 16 <= line.size()) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
+    const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
+                                        _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + length),
+                     _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20))));
+    const auto blanks = static_cast<unsigned>(_mm_movemask_epi8(equal(bytes, ' ')));
+    const unsigned blank_before = length > 0 && out[length - 1] == ' ' ? 1U : 0U;
+    __m128i marks = _mm_setzero_si128();
+    ((marks = _mm_or_si128(marks, equal(bytes, kStops))), ...);
+    const unsigned stops =
+        static_cast<unsigned>(_mm_movemask_epi8(marks)) | (blanks & ((blanks << 1) | blank_before));
+    const unsigned count = stops == 0 ? 16U : static_cast<unsigned>(__builtin_ctz(stops));
+    if ((~blanks & ((1U << count) - 1U)) != 0) {
+      hascode = true;
+    }
+    i += count;
+    length += count;
+    if (stops != 0) {
+      return;
+    }
+  }
+#endif
+  while (i < line.size()) {
+    const char c = line[i];
+    if (((c == kStops) || ...) || (c == ' ' && length > 0 && out[length - 1] == ' ')) {
+      return;
+    }
+    if (c != ' ') {
+      hascode = true;
+    }
+    out[length++] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    ++i;
+  }
+}
+
+// Inside a comment every column is a blank except a "/" or a "*", which may begin "//", "/*" or
+// "*/": moves `i` on to the next of those (or the end) and puts one blank in the scan text for
+// the columns passed, unless one stands at its end already.
+//
+// performance-critical; please benchmark any changes.
+void skip_comment(std::string_view line, std::size_t& i, char* out, std::size_t& length) {
+  std::size_t j = i;
+#if defined(__SSE2__)
+  for (; j + 16 <= line.size(); j += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + j));
+    const auto marks = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(equal(bytes, '/'), equal(bytes, '*'))));
+    if (marks != 0) {
+      j += static_cast<std::size_t>(__builtin_ctz(marks));
+      break;
+    }
+  }
+#endif
+  while (j < line.size() && line[j] != '/' && line[j] != '*') {
+    ++j;
+  }
+  if (j > i) {
+    if (length == 0 || out[length - 1] != ' ') {
+      out[length++] = ' ';
+    }
+    i = j;
+  }
+}
+
+}  // namespace
+
 bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::LineState& state,
                               nest::Streams& streams) {
   // The columns past the end of `b` are blanks up to column 5000. A blank changes no state; it
@@ -119,12 +199,16 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
   nest::Nesting& braces = state.primary;
   bool insingle = false;
   bool indouble = false;
+  storage_[0] = ' ';  // the column before the first
+  char* const out = storage_.data() + 1;
   std::size_t length = 0;
   // The column after a character; past the line, and past column 5000, a blank. So a "/" or a
   // "*" in column 5000 starts no pair.
   const auto next_of = [&](std::size_t i) { return i + 1 < line.size() ? line[i + 1] : ' '; };
 
-  for (std::size_t i = 0; i < line.size(); ++i) {
+  // The character step for column `i`, with every rule; moves `i` past the column (and past the
+  // second character of a comment mark). False when a "//" ends the steps of the line.
+  const auto step = [&](std::size_t& i) {
     char c = line[i];
     if (c >= 'A' && c <= 'Z') {
       c = static_cast<char>(c - 'A' + 'a');
@@ -143,8 +227,7 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
         // The rest of the line is a comment, even inside a "/*" comment: a "*/" after it on
         // the same line is not seen.
         state.hascomment = true;
-        scan_length_ = length;
-        return false;  // no literal is open here
+        return false;
       }
       if (next == '*') {
         if (incomment_) {
@@ -187,12 +270,36 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
         braces.newlev = 0;
       }
     }
-    if (c != ' ' || length == 0 || scan_[length - 1] != ' ') {
-      scan_[length++] = c;
+    if (c != ' ' || length == 0 || out[length - 1] != ' ') {
+      out[length++] = c;
+    }
+    ++i;
+    return true;
+  };
+
+  // Between the columns that some rule acts on, whole runs are copied (or, in a comment,
+  // passed over) at once; which columns stop a run depends on the state.
+  std::size_t i = 0;
+  while (i < line.size()) {
+    if (incomment_) {
+      skip_comment(line, i, out, length);
+    } else if (insingle) {
+      copy_run<'\'', '{', '}'>(line, i, out, length, state.hascode);
+    } else if (indouble) {
+      copy_run<'"', '{', '}'>(line, i, out, length, state.hascode);
+    } else {
+      copy_run<'\'', '"', '/', '*', '{', '}'>(line, i, out, length, state.hascode);
+    }
+    if (i >= line.size()) {
+      break;
+    }
+    if (!step(i)) {
+      scan_length_ = length;
+      return false;  // no literal is open here
     }
   }
-  if (line.size() < kWidth && (length == 0 || scan_[length - 1] != ' ')) {
-    scan_[length++] = ' ';
+  if (line.size() < kWidth && (length == 0 || out[length - 1] != ' ')) {
+    out[length++] = ' ';
   }
   scan_length_ = length;
   return insingle || indouble;
@@ -216,8 +323,13 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
   }
   const std::string_view a = scan_text();
 
-  // Only a directive that starts the line counts; the first row that matches decides.
-  if (any_found(a, {{"#if", kFirstWord}, {"# if", kFirstWord}})) {
+  // Only a directive that starts the line counts; the first row that matches decides. Every
+  // directive starts with "#", so a line whose first character is another one needs no search.
+  const std::size_t first = a.find_first_not_of(' ');
+  const bool directive = first != std::string_view::npos && a[first] == '#';
+  if (!directive) {
+    // No row applies.
+  } else if (any_found(a, {{"#if", kFirstWord}, {"# if", kFirstWord}})) {
     ++conditionals.newlev;
     conditionals.nmark = 1;
   } else if (any_found(a, {{"#else", kFirstWord},
@@ -231,11 +343,90 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     conditionals.nmark = 1;
   }
 
-  state.jump = any_found(a, kJumps);
-  if (any_found(a, kCaseLabels)) {
+  // The jumps ("go to" and "goto" with flag word 576; "return", "break", "continue" and "exit"
+  // with 544) and the case labels ("case" with 544; "default " and "default:" with 512), in one
+  // pass.
+  const StatementWords words = statement_words();
+  state.jump = words.jump;
+  if (words.label) {
     braces.nmark = std::max<std::int64_t>(braces.nmark, 1);
   }
   state.incomment = incomment_;
+}
+
+Scanner::StatementWords Scanner::statement_words() const {
+  // Every jump and case label key must follow a blank, ";", ")", "{", "}" or the start of the
+  // text, so only the starts of statements need looking at, with exactly the conditions that
+  // find tests for the keys' flag words.
+  const std::string_view a = scan_text();
+  const std::size_t n = a.size();
+  const auto at = [&](std::size_t column) { return column < n ? a[column] : ' '; };
+  StatementWords words;
+  const auto check = [&](std::size_t p) {
+    // The scan text has a blank before its first column.
+    if (!ends_statement(a.data()[static_cast<std::ptrdiff_t>(p) - 1])) {
+      return;
+    }
+    const auto is = [&](std::string_view word) { return a.compare(p, word.size(), word) == 0; };
+    const auto no_word_after = [&](std::size_t size) {
+      return !is_digit(at(p + size)) && !is_lower(at(p + size));
+    };
+    switch (a[p]) {
+      case 'g':  // "goto" and "go to", flag word 576: no letter after
+        if ((is("goto") && !is_lower(at(p + 4))) || (is("go to") && !is_lower(at(p + 5)))) {
+          words.jump = true;
+        }
+        break;
+      case 'r':  // flag word 544: no digit or letter after
+        words.jump = words.jump || (is("return") && no_word_after(6));
+        break;
+      case 'b':
+        words.jump = words.jump || (is("break") && no_word_after(5));
+        break;
+      case 'e':
+        words.jump = words.jump || (is("exit") && no_word_after(4));
+        break;
+      case 'c':
+        words.jump = words.jump || (is("continue") && no_word_after(8));
+        words.label = words.label || (is("case") && no_word_after(4));
+        break;
+      case 'd':  // "default " and "default:", flag word 512; the blank must lie within 5000 columns
+        if (is("default") && (at(p + 7) == ':' || (at(p + 7) == ' ' && p + 8 <= kWidth))) {
+          words.label = true;
+        }
+        break;
+      default:
+        break;
+    }
+  };
+  // The candidates hold a first letter of a key and follow a character that ends a statement.
+  std::size_t p = 0;
+#if defined(__SSE2__)
+  for (; p < n; p += 16) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p));
+    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p - 1));
+    const __m128i letters =
+        _mm_or_si128(_mm_or_si128(_mm_or_si128(equal(here, 'g'), equal(here, 'r')),
+                                  _mm_or_si128(equal(here, 'b'), equal(here, 'c'))),
+                     _mm_or_si128(equal(here, 'e'), equal(here, 'd')));
+    const __m128i starts =
+        _mm_or_si128(_mm_or_si128(_mm_or_si128(equal(before, ' '), equal(before, ';')),
+                                  _mm_or_si128(equal(before, ')'), equal(before, '{'))),
+                     equal(before, '}'));
+    auto candidates = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(letters, starts)));
+    if (n - p < 16) {
+      candidates &= (1U << (n - p)) - 1U;  // past the text stand old bytes
+    }
+    while (candidates != 0) {
+      check(p + static_cast<std::size_t>(__builtin_ctz(candidates)));
+      candidates &= candidates - 1;
+    }
+  }
+#endif
+  for (; p < n; ++p) {
+    check(p);
+  }
+  return words;
 }
 
 void Scanner::finish(std::string_view b, const nest::Form& form, const nest::LineState& state,

@@ -49,7 +49,7 @@ class Scanner : public nest::BlockScanner {
 
   /// The scan text of the last line scanned: lower case, comments blanked, quoted text kept,
   /// blank runs collapsed, nothing after a "//" comment start. Columns past its end are blank.
-  std::string_view scan_text() const { return {scan_.data(), scan_length_}; }
+  std::string_view scan_text() const { return {storage_.data() + 1, scan_length_}; }
 
   /// True while a "/*" comment is open at the end of the last line scanned.
   bool incomment() const { return incomment_; }
@@ -63,7 +63,19 @@ class Scanner : public nest::BlockScanner {
                        nest::Streams& streams);
 
   bool incomment_ = false;  // inside a "/*" comment; carried over line ends
-  std::array<char, nest::kTextWidth> scan_{};
+  // Whether the scan text holds a jump statement and a case label, as the keys of the jump and
+  // case label tables with their flag words would find them.
+  struct StatementWords {
+    bool jump = false;
+    bool label = false;
+  };
+  //
+  // performance-critical; please benchmark any changes.
+  StatementWords statement_words() const;
+
+  // The scan text with a blank before it (so that the column before the first can always be
+  // read) and room past the 5000 columns for whole blocks of 16 written at once.
+  std::array<char, 1 + nest::kTextWidth + 32> storage_{};
   std::size_t scan_length_ = 0;
 };
 

@@ -293,6 +293,14 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
     if (i >= line.size()) {
       break;
     }
+    if (line[i] == ' ') {
+      // A run stopped at a blank after a blank. Blanks change no state and collapse in the scan
+      // text, so the rest of the run is passed over at once.
+      do {
+        ++i;
+      } while (i < line.size() && line[i] == ' ');
+      continue;
+    }
     if (!step(i)) {
       scan_length_ = length;
       return false;  // no literal is open here

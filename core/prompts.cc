@@ -12,11 +12,6 @@ int lena(std::string_view a) {
   return length == 0 ? 1 : static_cast<int>(length);
 }
 
-std::string_view trimmed(std::string_view a) {
-  const std::size_t last = a.find_last_not_of(' ');
-  return last == std::string_view::npos ? std::string_view() : a.substr(0, last + 1);
-}
-
 std::string_view upto_lena(std::string_view a) {
   const std::string_view text = trimmed(a);
   return text.empty() ? std::string_view(" ") : text;

@@ -14,7 +14,15 @@ namespace nest {
 int lena(std::string_view a);
 
 /// `a` without its trailing blanks (possibly empty); the significant part of a padded text.
-std::string_view trimmed(std::string_view a);
+///
+/// performance-critical; please benchmark any changes.
+inline std::string_view trimmed(std::string_view a) {
+  std::size_t size = a.size();
+  while (size > 0 && a[size - 1] == ' ') {
+    --size;
+  }
+  return a.substr(0, size);
+}
 
 /// The first lena(a) columns of `a`: what is written where a text is written "up to its length".
 /// An all-blank text gives a single blank.

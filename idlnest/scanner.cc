@@ -302,6 +302,8 @@ bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
   if (first_colon_ >= scan_length_) {
     first_colon_ = std::string_view::npos;
   }
+  // At most one blank ends the scan text: blank runs are collapsed.
+  code_length_ = scan_length_ > 0 && out[scan_length_ - 1] == ' ' ? scan_length_ - 1 : scan_length_;
   std::fill_n(out + scan_length_, kPadding, ' ');
   return quote_open;
 }
@@ -391,11 +393,24 @@ bool Scanner::first_word_is(std::string_view key) const {
   return first + key.size() <= nest::kTextWidth;
 }
 
+bool Scanner::colon_after_digits() const {
+  // Every later colon has the first one before it, which is neither a blank nor a digit.
+  if (first_colon_ == std::string_view::npos) {
+    return false;
+  }
+  const std::string_view head = scan_text().substr(0, first_colon_);
+  return std::all_of(head.begin(), head.end(), [](char c) { return c == ' ' || is_digit(c); });
+}
+
 bool Scanner::code_ends_with(std::string_view key, int flags) const {
   // Blank runs are collapsed, so two blanks in a row stand only after the code's last non-blank
   // character: a key that ends in two blanks matches there or nowhere.
-  const std::string_view code = nest::trimmed(scan_text());
-  const std::string_view core = nest::trimmed(key);
+  const std::string_view code = scan_text().substr(0, code_length_);
+  std::size_t core_size = key.size();
+  while (core_size > 0 && key[core_size - 1] == ' ') {
+    --core_size;
+  }
+  const std::string_view core = key.substr(0, core_size);
   if (code.size() < core.size()) {
     return false;
   }
@@ -446,7 +461,11 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     return;
   }
 
-  const bool unit_header = first_word_is("function ") || first_word_is("pro ");
+  // The first character of the code, after the one blank that may stand before it: every
+  // first-word key starts with a letter, so only the keys that start with it need testing.
+  const char lead = a[0] == ' ' ? a[1] : a[0];
+  const bool unit_header =
+      (lead == 'f' && first_word_is("function ")) || (lead == 'p' && first_word_is("pro "));
   if (nunit_ == 0 && !unit_header) {
     ++nunit_;
     ++nmain_;
@@ -471,8 +490,9 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
   };
   static constexpr std::string_view kClosing[] = {"endif ",    "endfor ",  "endelse ",
                                                   "endwhile ", "endcase ", "endrep "};
-  const bool closing = std::any_of(std::begin(kClosing), std::end(kClosing),
-                                   [&](std::string_view key) { return first_word_is(key); });
+  const bool closing =
+      lead == 'e' && std::any_of(std::begin(kClosing), std::end(kClosing),
+                                 [&](std::string_view key) { return first_word_is(key); });
   if (closing) {  // A: a typed end
     --n.newlev;
     if (code_ends_with("begin  ", kBlankBefore)) {
@@ -492,7 +512,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     if (words.end) {
       --n.newlev;
     }
-  } else if (first_word_is("end ")) {  // C: a plain end
+  } else if (lead == 'e' && first_word_is("end ")) {  // C: a plain end
     if (n.newlev > 0 || nunit_ > 0) {
       --n.newlev;
       if (n.newlev == 0) {
@@ -514,8 +534,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
       n.newlev = 1;
       nunit_ = 1;
     }
-  } else if (caselev_ != 0 &&
-             (code_ends_with(":  ", 0) || idlnest::find(a, ":", kDigitsBefore) != 0)) {
+  } else if (caselev_ != 0 && (code_ends_with(":  ", 0) || colon_after_digits())) {
     raise_marks(1);  // E: a selector or a label
   } else if (caselev_ != 0) {
     // F: a colon outside brackets, unless the line goes on from the one before

@@ -78,6 +78,9 @@ class Scanner : public nest::BlockScanner {
   // can only match at the first non-blank column.
   bool first_word_is(std::string_view key) const;
 
+  // find(scan_text(), ":", kDigitsBefore) != 0, from the first colon.
+  bool colon_after_digits() const;
+
   // find(scan_text(), key, flags) for a key that ends in two blanks and flags of 0 or
   // kBlankBefore: such a key can only match where the line's code ends.
   bool code_ends_with(std::string_view key, int flags) const;
@@ -95,6 +98,7 @@ class Scanner : public nest::BlockScanner {
   static constexpr std::size_t kPadding = 32;
   std::array<char, 1 + 2 * nest::kTextWidth + kPadding> storage_{};
   std::size_t scan_length_ = 0;
+  std::size_t code_length_ = 0;  // the scan text without the blank that may end it
   std::size_t first_colon_ = 0;  // position (from 0) of the first colon in the scan text, or npos
 };
 

@@ -14,14 +14,11 @@ namespace nest {
 
 /// The line reader's buffers, kept for the whole run so that no line allocates.
 struct LineBuffer {
-  LineBuffer() { raw.reserve(kTextWidth); }
-
   /// The expanded line: columns 1 to length; every column past it is a blank.
   std::string_view view() const { return {expanded.data(), length}; }
 
-  std::string raw;                            ///< the line as read, at most 5000 bytes
-  std::array<char, kTextWidth> expanded{};    ///< the expanded line
-  std::size_t length = 0;                     ///< significant length of `expanded` (may be 0)
+  std::array<char, kTextWidth> expanded{};  ///< the expanded line
+  std::size_t length = 0;                   ///< significant length of `expanded` (may be 0)
 };
 
 /// Reads the next source line into `line`: counts it in `linecount` and writes its number into

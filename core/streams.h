@@ -115,6 +115,13 @@ class ByteSource {
   /// performance-critical; please benchmark any changes.
   bool read_line(std::string& line, std::size_t cap);
 
+  /// As above, but `line` views the line where it lies in the input buffer (or, for a line
+  /// that crosses the buffer's end, a copy kept in the source): no copy for most lines. The
+  /// view is valid until the next read from this source.
+  ///
+  /// performance-critical; please benchmark any changes.
+  bool read_line(std::string_view& line, std::size_t cap);
+
   /// The next byte of the current line (0 to 255), kLineEnd at its end (the line end is
   /// consumed), or kEnd at the end of input.
   int get_in_line();
@@ -132,6 +139,7 @@ class ByteSource {
   std::string name_;
   std::string storage_;
   std::string_view window_;  // bytes not yet consumed
+  std::string spill_;        // a line that crosses the end of the buffer
   bool pending_cr_ = false;  // the last line ended at a CR; a LF that follows belongs to it
   bool at_end_ = false;
 };

@@ -22,9 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view source = input.rest();
 
   const nest::Frame frame = cnest::frame(numcol, ibmpc, maxlen);
-  nest::fuzz::CapturedRun to_file(true);
-  nest::fuzz::CapturedRun to_screen(false);
+  // Kept from run to run: a listing is fifty times its source, and fresh memory for it each
+  // time would cost more than the listing.
+  static nest::fuzz::CapturedRun to_file(true);
+  static nest::fuzz::CapturedRun to_screen(false);
   for (nest::fuzz::CapturedRun* run : {&to_file, &to_screen}) {
+    run->clear();
     nest::ByteSource bytes{std::string(source)};
     cnest::Scanner scanner;
     nest::list_source(bytes, filnam, frame, scanner, run->streams());

@@ -49,6 +49,12 @@ class CapturedRun {
     console_.flush();
     file_.flush();
   }
+  /// Forgets everything written, keeping the memory for the next run.
+  void clear() {
+    flush();
+    console_bytes_.clear();
+    file_bytes_.clear();
+  }
   const std::string& console() const { return console_bytes_; }
   const std::string& file() const { return file_bytes_; }
 
@@ -66,8 +72,8 @@ class CapturedRun {
 /// Checks a pair of runs over the same source with the same answers, one listed to a file and
 /// one to the screen: every record ends in CR LF and is no longer than a record can be; no byte
 /// outside the printable codes, the record end, the form feed of a page break (file only), the
-/// bell (console only) and, when `ibmpc`, the eight glyphs reaches either stream beyond the page
-/// header; the file starts with the page header for `filnam`, the ruler indented by
+/// bell and the tabs of a line shown under a warning (console only) and, when `ibmpc`, the eight
+/// glyphs reaches either stream beyond the page header; the file starts with the page header for `filnam`, the ruler indented by
 /// `ruler_indent` blanks and an empty record; and the screen listing is the file listing with a
 /// bell after each message and the page-break notice for each form-feed record.
 void check_listing_pair(const CapturedRun& to_file, const CapturedRun& to_screen,

@@ -24,9 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view source = input.rest();
 
   const nest::Frame frame = idlnest::frame(numcol, ibmpc, maxlen);
-  nest::fuzz::CapturedRun to_file(true);
-  nest::fuzz::CapturedRun to_screen(false);
+  // Kept from run to run: a listing is fifty times its source, and fresh memory for it each
+  // time would cost more than the listing.
+  static nest::fuzz::CapturedRun to_file(true);
+  static nest::fuzz::CapturedRun to_screen(false);
   for (nest::fuzz::CapturedRun* run : {&to_file, &to_screen}) {
+    run->clear();
     nest::ByteSource bytes{std::string(source)};
     idlnest::Scanner scanner(warnend != 0, warnquote != 0);
     nest::list_source(bytes, filnam, frame, scanner, run->streams());

@@ -16,9 +16,14 @@ void render_all(benchmark::State& state, const std::vector<std::string>& lines, 
   nest::GlyphTable glyphs;
   nest::Form form = {' ', ' ', ' ', '4', '2'};
   bench::Random random(9);
+  // A line without text opens and closes nothing, as in the programs.
   std::vector<std::int64_t> levels;
+  std::int64_t level = 0;
   for (std::size_t k = 0; k < lines.size(); ++k) {
-    levels.push_back(static_cast<std::int64_t>(random.below(6)));
+    if (!lines[k].empty()) {
+      level = static_cast<std::int64_t>(random.below(6));
+    }
+    levels.push_back(level);
   }
   for (auto _ : state) {
     nest::LineState line_state;

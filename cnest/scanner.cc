@@ -123,8 +123,23 @@ template <char... kStops>
 void copy_run(std::string_view line, std::size_t& i, char* out, std::size_t& length,
               bool& hascode) {
 #if defined(__SSE2__)
-  while (i + 16 <= line.size()) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
+  const std::size_t n = line.size();
+  while (n >= 16 && i < n) {
+    __m128i bytes;
+    unsigned end = 0;  // a stop after the last column, for the last block
+    if (i + 16 <= n) {
+      bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
+    } else {
+      // The last columns: the block that ends the line, moved down so that column i comes
+      // first (through memory: SSE2 has no variable byte shift); what follows them is cut off
+      // by a stop.
+      alignas(16) char moved[32] = {};
+      _mm_store_si128(reinterpret_cast<__m128i*>(moved),
+                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + n - 16)));
+      const std::size_t left = n - i;
+      bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(moved + 16 - left));
+      end = 1U << left;
+    }
     const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
                                         _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + length),
@@ -133,8 +148,8 @@ void copy_run(std::string_view line, std::size_t& i, char* out, std::size_t& len
     const unsigned blank_before = length > 0 && out[length - 1] == ' ' ? 1U : 0U;
     __m128i marks = _mm_setzero_si128();
     ((marks = _mm_or_si128(marks, equal(bytes, kStops))), ...);
-    const unsigned stops =
-        static_cast<unsigned>(_mm_movemask_epi8(marks)) | (blanks & ((blanks << 1) | blank_before));
+    const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(marks)) |
+                           (blanks & ((blanks << 1) | blank_before)) | end;
     const unsigned count = stops == 0 ? 16U : static_cast<unsigned>(__builtin_ctz(stops));
     if ((~blanks & ((1U << count) - 1U)) != 0) {
       hascode = true;

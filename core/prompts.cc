@@ -5,11 +5,36 @@
 
 #include "core/text.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace nest {
 
 int lena(std::string_view a) {
   const std::size_t length = trimmed(a).size();
   return length == 0 ? 1 : static_cast<int>(length);
+}
+
+std::size_t first_nonblank(std::string_view a) {
+  std::size_t at = 0;
+#if defined(__SSE2__)
+  // Indentation is mostly shorter than 16 columns: one compare finds its end.
+  for (; at + 16 <= a.size(); at += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + at));
+    const auto blanks =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(' '))));
+    if (blanks != 0xFFFFU) {
+      return at + static_cast<std::size_t>(__builtin_ctz(~blanks));
+    }
+  }
+#endif
+  for (; at < a.size(); ++at) {
+    if (a[at] != ' ') {
+      return at;
+    }
+  }
+  return std::string_view::npos;
 }
 
 std::string_view upto_lena(std::string_view a) {
@@ -33,9 +58,15 @@ void free_form(Sink& console, std::string_view text) {
   throw Fatal(text);
 }
 
-bool is_blank_or_tab(int c) { return c == ' ' || c == '\t'; }
-bool is_separator(int c) { return c == ',' || c == ';' || c == '/'; }
-bool is_digit(int c) { return c >= '0' && c <= '9'; }
+bool is_blank_or_tab(int c) {
+  return c == ' ' || c == '\t';
+}
+bool is_separator(int c) {
+  return c == ',' || c == ';' || c == '/';
+}
+bool is_digit(int c) {
+  return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -95,8 +126,8 @@ int ird(std::string_view prompt, int fallback, Sink& console, ByteSource& input)
       }
       c = input.get_in_line();
     }
-    const bool ended = c == ByteSource::kEnd || c == ByteSource::kLineEnd ||
-                       is_blank_or_tab(c) || is_separator(c);
+    const bool ended =
+        c == ByteSource::kEnd || c == ByteSource::kLineEnd || is_blank_or_tab(c) || is_separator(c);
     if (!digits || !ended) {
       if (c >= 0 && token.size() < 40) {
         token.push_back(static_cast<char>(c));

@@ -24,6 +24,11 @@ inline std::string_view trimmed(std::string_view a) {
   return a.substr(0, size);
 }
 
+/// The position (from 0) of the first character of `a` that is not a blank, or npos.
+///
+/// performance-critical; please benchmark any changes.
+std::size_t first_nonblank(std::string_view a);
+
 /// The first lena(a) columns of `a`: what is written where a text is written "up to its length".
 /// An all-blank text gives a single blank.
 std::string_view upto_lena(std::string_view a);

@@ -49,20 +49,18 @@ int UniqueFd::release() {
   return std::exchange(fd_, -1);
 }
 
-Sink::Sink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
-  buffer_.reserve(kBufferSize);
-}
+Sink::Sink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
 
 Sink::Sink(std::string* memory) : memory_(memory), name_("memory") {}
 
 void Sink::blanks(std::size_t count) {
   while (count > 0) {
-    if (buffer_.size() == kBufferSize) {
+    if (used_ == kBufferSize) {
       flush_buffer();
     }
-    const std::size_t room = kBufferSize - buffer_.size();
-    const std::size_t now = count < room ? count : room;
-    buffer_.append(now, ' ');
+    const std::size_t now = std::min(count, kBufferSize - used_);
+    std::memset(buffer_.get() + used_, ' ', now);
+    used_ += now;
     count -= now;
   }
 }
@@ -76,14 +74,15 @@ void Sink::write_through(std::string_view bytes) {
   if (bytes.size() >= kBufferSize) {
     write_fd(bytes);
   } else {
-    buffer_.append(bytes);
+    std::memcpy(buffer_.get(), bytes.data(), bytes.size());
+    used_ = bytes.size();
   }
 }
 
 void Sink::flush_buffer() {
-  if (!buffer_.empty()) {
-    write_fd(buffer_);
-    buffer_.clear();
+  if (used_ > 0) {
+    write_fd({buffer_.get(), used_});
+    used_ = 0;
   }
 }
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -55,19 +57,33 @@ class Sink {
   /// Does not flush: a destructor cannot report a failure. Callers flush.
   ~Sink() = default;
 
+  /// performance-critical; please benchmark any changes.
   void write(std::string_view bytes) {
-    if (bytes.size() > kBufferSize - buffer_.size()) {
+    if (bytes.size() > kBufferSize - used_) {
       write_through(bytes);
       return;
     }
-    buffer_.append(bytes);
+    std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
   }
   void put(char c) {
-    if (buffer_.size() == kBufferSize) {
+    if (used_ == kBufferSize) {
       flush_buffer();
     }
-    buffer_.push_back(c);
+    buffer_[used_++] = c;
   }
+  /// Room for `size` bytes (at most kRoom) after what is buffered, for the caller to fill and
+  /// then keep with commit(); writes the buffer out first when it has less room.
+  char* room(std::size_t size) {
+    if (size > kBufferSize - used_) {
+      flush_buffer();
+    }
+    return buffer_.get() + used_;
+  }
+  /// Keeps the first `size` bytes written at room().
+  void commit(std::size_t size) { used_ += size; }
+  /// The most that room() can give.
+  static constexpr std::size_t kRoom = 1 << 16;
   /// Writes `count` blanks.
   void blanks(std::size_t count);
   /// Writes `bytes` followed by the record end CR LF.
@@ -80,7 +96,7 @@ class Sink {
   const std::string& name() const { return name_; }
 
  private:
-  static constexpr std::size_t kBufferSize = 1 << 16;
+  static constexpr std::size_t kBufferSize = kRoom;
   void write_through(std::string_view bytes);
   void flush_buffer();
   void write_fd(std::string_view bytes);
@@ -88,7 +104,8 @@ class Sink {
   int fd_ = -1;
   std::string* memory_ = nullptr;
   std::string name_;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+  std::size_t used_ = 0;  // bytes buffered
 };
 
 /// Buffered input from a file descriptor, or from bytes in memory.

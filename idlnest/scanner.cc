@@ -187,8 +187,26 @@ __m128i equal(__m128i bytes, char c) {
 // performance-critical; please benchmark any changes.
 void copy_plain(std::string_view b, std::size_t& i, char* out, std::size_t& write) {
 #if defined(__SSE2__)
-  while (i + 16 <= b.size()) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.data() + i));
+  const std::size_t n = b.size();
+  if (n < 16) {
+    return;  // a short line goes column by column
+  }
+  while (i < n) {
+    __m128i bytes;
+    unsigned end = 0;  // a stop after the last column, for the last block
+    if (i + 16 <= n) {
+      bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.data() + i));
+    } else {
+      // The last columns: the block that ends the line, moved down so that column i comes
+      // first (through memory: SSE2 has no variable byte shift); what follows them is cut off
+      // by a stop.
+      alignas(16) char moved[32] = {};
+      _mm_store_si128(reinterpret_cast<__m128i*>(moved),
+                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.data() + n - 16)));
+      const std::size_t left = n - i;
+      bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(moved + 16 - left));
+      end = 1U << left;
+    }
     const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
                                         _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
     const __m128i lower = _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
@@ -197,8 +215,8 @@ void copy_plain(std::string_view b, std::size_t& i, char* out, std::size_t& writ
     const unsigned blank_before = write > 0 && out[write - 1] == ' ' ? 1U : 0U;
     const __m128i marks = _mm_or_si128(_mm_or_si128(equal(bytes, ';'), equal(bytes, ':')),
                                        _mm_or_si128(equal(bytes, '\''), equal(bytes, '"')));
-    const unsigned stops =
-        static_cast<unsigned>(_mm_movemask_epi8(marks)) | (blanks & ((blanks << 1) | blank_before));
+    const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(marks)) |
+                           (blanks & ((blanks << 1) | blank_before)) | end;
     if (stops == 0) {
       i += 16;
       write += 16;
@@ -237,6 +255,9 @@ bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
   if (n > 0 && b[0] == '@') {
     state.hascode = true;  // "@" in column 1: a batch line, not scanned
     i = n;
+  } else if (n > 0 && b[0] == ' ') {
+    out[write++] = ' ';  // the indentation leaves one blank
+    i = nest::first_nonblank(b);
   }
   while (i < n) {
     copy_plain(b, i, out, write);

@@ -390,7 +390,7 @@ Scanner::StatementWords Scanner::statement_words() const {
     if (!ends_statement(a.data()[static_cast<std::ptrdiff_t>(p) - 1])) {
       return;
     }
-    const auto is = [&](std::string_view word) { return a.compare(p, word.size(), word) == 0; };
+    const auto is = [&](std::string_view word) { return nest::word_at(a, p, word); };
     const auto no_word_after = [&](std::size_t size) {
       return !is_digit(at(p + size)) && !is_lower(at(p + size));
     };

@@ -30,26 +30,6 @@ constexpr std::int64_t kRecordWidth = kTextWidth;
 constexpr std::int64_t kGutter = 13;  // flag column and the 12 margin columns before the text
 constexpr std::int64_t kTextRoom = kRecordWidth - kGutter;  // 4987 columns of text
 
-// Copies `size` bytes; the short copies of most lines in a few moves, without the start-up
-// cost of a general copy.
-//
-// performance-critical; please benchmark any changes.
-void copy_bytes(char* to, const char* from, std::size_t size) {
-#if defined(__SSE2__)
-  if (size >= 16) {
-    for (std::size_t k = 0; k + 16 <= size; k += 16) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + k),
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k)));
-    }
-    // The last 16 bytes, overlapping what is copied already.
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + size - 16),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + size - 16)));
-    return;
-  }
-#endif
-  std::memcpy(to, from, size);
-}
-
 // Sets `size` bytes to `c`; the few columns of most margins in one or two moves.
 //
 // performance-critical; please benchmark any changes.

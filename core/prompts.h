@@ -29,6 +29,20 @@ inline std::string_view trimmed(std::string_view a) {
 /// performance-critical; please benchmark any changes.
 std::size_t first_nonblank(std::string_view a);
 
+/// Whether `word` stands in `a` from position `at` (from 0) on; an inline loop, as the words
+/// compared are a few characters long.
+inline bool word_at(std::string_view a, std::size_t at, std::string_view word) {
+  if (at > a.size() || word.size() > a.size() - at) {
+    return false;
+  }
+  for (std::size_t k = 0; k < word.size(); ++k) {
+    if (a[at + k] != word[k]) {
+      return false;
+    }
+  }
+  return true;
+}
+
 /// The first lena(a) columns of `a`: what is written where a text is written "up to its length".
 /// An all-blank text gives a single blank.
 std::string_view upto_lena(std::string_view a);

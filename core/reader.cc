@@ -146,7 +146,7 @@ bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
       const std::string_view run = raw.substr(i, run_end - i);
       if (column <= kTextWidth) {
         const std::size_t room = static_cast<std::size_t>(kTextWidth - column + 1);
-        std::memcpy(out + column - 1, run.data(), std::min(room, run.size()));
+        copy_bytes(out + column - 1, run.data(), std::min(room, run.size()));
       }
       if (column + static_cast<std::int64_t>(run.size()) > watch) {
         check_run(run, column);

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/text.h"
+
 namespace nest {
 
 /// A failure of the environment (a file, console input, a write). It unwinds to main, which
@@ -63,7 +65,7 @@ class Sink {
       write_through(bytes);
       return;
     }
-    std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+    copy_bytes(buffer_.get() + used_, bytes.data(), bytes.size());
     used_ += bytes.size();
   }
   void put(char c) {

@@ -337,7 +337,7 @@ Scanner::WordKeys Scanner::word_keys() const {
   const std::size_t n = a.size();
   const auto at = [&](std::size_t column) { return column < n ? a[column] : ' '; };
   const auto is_word = [&](std::size_t p, std::string_view word) {
-    return a.compare(p, word.size(), word) == 0;
+    return nest::word_at(a, p, word);
   };
   WordKeys keys;
   const auto check = [&](std::size_t p) {

@@ -1,5 +1,6 @@
 #include "tests/process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +29,11 @@ void check(bool ok, const char* what) {
 }  // namespace
 
 Outcome run(const std::string& program, std::string_view input, const std::string& cwd) {
+  return run(program, input, cwd, RunOptions{});
+}
+
+Outcome run(const std::string& program, std::string_view input, const std::string& cwd,
+            const RunOptions& options) {
   int in[2], out[2], err[2];
   check(::pipe2(in, O_CLOEXEC) == 0 && ::pipe2(out, O_CLOEXEC) == 0 &&
             ::pipe2(err, O_CLOEXEC) == 0,
@@ -35,7 +42,11 @@ Outcome run(const std::string& program, std::string_view input, const std::strin
   check(pid >= 0, "fork");
   if (pid == 0) {
     ::dup2(in[0], 0);
-    ::dup2(out[1], 1);
+    if (options.output == StandardOutput::kClosed) {
+      ::close(1);
+    } else {
+      ::dup2(out[1], 1);
+    }
     ::dup2(err[1], 2);
     ::signal(SIGPIPE, SIG_DFL);
     if (::chdir(cwd.c_str()) != 0) {
@@ -55,6 +66,14 @@ Outcome run(const std::string& program, std::string_view input, const std::strin
     ::close(in[1]);
     fds[0].fd = -1;
   }
+  // The bytes of standard output still to be read before the reader goes.
+  std::size_t to_read = options.output == StandardOutput::kReaderLeaves
+                            ? options.read_before_leaving
+                            : static_cast<std::size_t>(-1);
+  if (to_read == 0) {
+    ::close(out[0]);
+    fds[1].fd = -1;
+  }
   while (fds[0].fd >= 0 || fds[1].fd >= 0 || fds[2].fd >= 0) {
     check(::poll(fds, 3, -1) >= 0 || errno == EINTR, "poll");
     if (fds[0].fd >= 0 && fds[0].revents != 0) {
@@ -70,9 +89,14 @@ Outcome run(const std::string& program, std::string_view input, const std::strin
     for (int k = 1; k < 3; ++k) {
       if (fds[k].fd >= 0 && fds[k].revents != 0) {
         char buffer[1 << 16];
-        const ssize_t got = ::read(fds[k].fd, buffer, sizeof buffer);
+        const std::size_t wanted = k == 1 ? std::min(sizeof buffer, to_read) : sizeof buffer;
+        const ssize_t got = ::read(fds[k].fd, buffer, wanted);
         if (got > 0) {
           (k == 1 ? outcome.output : outcome.error).append(buffer, static_cast<std::size_t>(got));
+          if (k == 1 && (to_read -= static_cast<std::size_t>(got)) == 0) {
+            ::close(fds[k].fd);  // the reader leaves
+            fds[k].fd = -1;
+          }
         } else if (got == 0 || errno != EINTR) {
           ::close(fds[k].fd);
           fds[k].fd = -1;
@@ -81,8 +105,10 @@ Outcome run(const std::string& program, std::string_view input, const std::strin
     }
   }
   int status = 0;
-  check(::waitpid(pid, &status, 0) == pid, "waitpid");
+  rusage usage{};
+  check(::wait4(pid, &status, 0, &usage) == pid, "wait4");
   outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  outcome.max_rss_kib = usage.ru_maxrss;
   return outcome;
 }
 

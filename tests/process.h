@@ -9,13 +9,31 @@
 namespace nest::testing {
 
 struct Outcome {
-  int status = -1;     ///< exit status, or 128 + signal number when killed by a signal
-  std::string output;  ///< standard output: questions, echoes, the listing on the screen
-  std::string error;   ///< standard error
+  int status = -1;       ///< exit status, or 128 + signal number when killed by a signal
+  std::string output;    ///< standard output: questions, echoes, the listing on the screen
+  std::string error;     ///< standard error
+  long max_rss_kib = 0;  ///< the largest resident set of the process, in KiB
+};
+
+/// How the standard output of a run is connected.
+enum class StandardOutput {
+  kCaptured,      ///< a pipe read to its end into Outcome::output
+  kClosed,        ///< descriptor 1 is not open at all
+  kReaderLeaves,  ///< a pipe whose reader closes it after RunOptions::read_before_leaving bytes
+};
+
+/// How a process is started by run().
+struct RunOptions {
+  StandardOutput output = StandardOutput::kCaptured;
+  std::size_t read_before_leaving = 0;  ///< for kReaderLeaves: bytes read before the reader goes
 };
 
 /// Runs `program` in the folder `cwd` with `input` as its standard input and no arguments.
 Outcome run(const std::string& program, std::string_view input, const std::string& cwd = ".");
+
+/// As above, with standard output connected as `options` says.
+Outcome run(const std::string& program, std::string_view input, const std::string& cwd,
+            const RunOptions& options);
 
 /// A fresh temporary folder, removed with everything in it when the object goes.
 class TempDir {

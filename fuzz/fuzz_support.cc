@@ -12,12 +12,16 @@ namespace nest::fuzz {
 
 namespace {
 
+// The values an answer selector picks from: small values, the column limits of the record, and
+// the 32-bit extremes.
+// clang-format off
 constexpr int kEdges[] = {
-    0,    1,    -1,   2,    7,    8,    9,    12,   13,   80,   120,  160, 4986, 4987, 4988, 4989,
-    4999, 5000, 5001, 9999, -13,  -4988,
-    std::numeric_limits<int>::max(),       std::numeric_limits<int>::min(),
-    std::numeric_limits<int>::max() - 13,  std::numeric_limits<int>::min() + 1,
+    0, 1, -1, 2, 7, 8, 9, 12, 13, 80, 120, 160, 4986, 4987, 4988, 4989, 4999, 5000, 5001, 9999,
+    -13, -4988,
+    std::numeric_limits<int>::max(), std::numeric_limits<int>::min(),
+    std::numeric_limits<int>::max() - 13, std::numeric_limits<int>::min() + 1,
 };
+// clang-format on
 
 // The longest record either stream can hold: a line echoed on the console as
 // " Line " + form + " " + the 5000 columns of the line.
@@ -88,8 +92,7 @@ std::vector<std::string_view> records(std::string_view bytes, std::string_view s
 // Checks that every record holds only bytes of `allowed`, except one that is exactly
 // `control_record`, the one record of this stream that is made of a control byte.
 void check_bytes(const std::vector<std::string_view>& records, std::size_t from,
-                 std::string_view control_record, const ByteSet& allowed,
-                 std::string_view stream) {
+                 std::string_view control_record, const ByteSet& allowed, std::string_view stream) {
   for (std::size_t k = from; k < records.size(); ++k) {
     const std::string_view record = records[k];
     if (record == control_record) {
@@ -142,10 +145,10 @@ void check_listing_pair(const CapturedRun& to_file, const CapturedRun& to_screen
   const std::vector<std::string_view> console = records(to_file.console(), "console");
   const std::vector<std::string_view> screen = records(to_screen.console(), "screen");
 
-  const std::string header = " \f=============--" + std::string(upto_lena(filnam)) +
-                             "--=============";
-  const std::string ruler = std::string(static_cast<std::size_t>(ruler_indent), ' ') +
-                            std::string(kRuler);
+  const std::string header =
+      " \f=============--" + std::string(upto_lena(filnam)) + "--=============";
+  const std::string ruler =
+      std::string(static_cast<std::size_t>(ruler_indent), ' ') + std::string(kRuler);
   if (file.size() < 3 || file[0] != header || file[1] != ruler || !file[2].empty()) {
     fail("listing file: no page header, ruler and empty record at its start");
   }

@@ -73,9 +73,10 @@ class CapturedRun {
 /// one to the screen: every record ends in CR LF and is no longer than a record can be; no byte
 /// outside the printable codes, the record end, the form feed of a page break (file only), the
 /// bell and the tabs of a line shown under a warning (console only) and, when `ibmpc`, the eight
-/// glyphs reaches either stream beyond the page header; the file starts with the page header for `filnam`, the ruler indented by
-/// `ruler_indent` blanks and an empty record; and the screen listing is the file listing with a
-/// bell after each message and the page-break notice for each form-feed record.
+/// glyphs reaches either stream beyond the page header; the file starts with the page header for
+/// `filnam`, the ruler indented by `ruler_indent` blanks and an empty record; and the screen
+/// listing is the file listing with a bell after each message and the page-break notice for each
+/// form-feed record.
 void check_listing_pair(const CapturedRun& to_file, const CapturedRun& to_screen,
                         std::string_view filnam, int ruler_indent, bool ibmpc);
 

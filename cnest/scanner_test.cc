@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <string>
 
+#include "core/formline.h"
 #include "core/test_support.h"
 
 namespace cnest {
@@ -217,6 +220,29 @@ TEST(CScannerTest, ClosingBelowLevelZeroKeepsTheMarks) {
   EXPECT_EQ(s.out.console(),
             " ***ERROR Invalid diagramming index: Line     1:\r\n \a\r\n"
             " ***ERROR Invalid diagramming index: Line     1:\r\n \a\r\n");
+}
+
+// Levels are 64-bit: a source of more than 2^31 braces (too large for a fixture, so the carried
+// levels start there) counts on without wrapping, and the margin shows only the columns it has.
+TEST(CScannerTest, LevelsPastThe32BitRange) {
+  constexpr std::int64_t kTop = std::numeric_limits<std::int32_t>::max();
+  Stepper s(true);
+  s.state.primary.newlev = kTop;
+  s.state.secondary.newlev = kTop;
+  s.step("#if X { {");
+  EXPECT_EQ(s.state.primary.newlev, kTop + 2);
+  EXPECT_EQ(s.state.secondary.newlev, kTop + 1);
+
+  nest::Form form = kLine1;
+  nest::GlyphTable glyphs;
+  nest::formline("#if X { {", s.state, form, frame(0, 0, 120).render, glyphs, s.out.streams());
+  EXPECT_EQ(s.out.file(), " ||||||||||| #if X { {\r\n");  // three conditional, eight block columns
+  EXPECT_EQ(s.state.primary.oldlev, kTop + 2);
+
+  s.step("} } }");
+  EXPECT_EQ(s.state.primary.newlev, kTop - 1);
+  EXPECT_EQ(s.state.primary.nmark, 3);
+  EXPECT_EQ(s.out.console(), "");  // nothing reported, no echo: no brace was at level 0
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <string>
 
+#include "core/formline.h"
 #include "core/test_support.h"
 
 namespace idlnest {
@@ -141,6 +144,31 @@ TEST(IdlScannerTest, CarriedState) {
   step("x = 1");
   EXPECT_EQ(scanner.nmain(), 1);
   EXPECT_EQ(state.primary.newlev, 1);
+}
+
+// Levels are 64-bit: a source of more than 2^31 nested blocks (too large for a fixture, so the
+// carried level starts there) counts on without wrapping, and the margin shows only the columns
+// it has.
+TEST(IdlScannerTest, LevelsPastThe32BitRange) {
+  constexpr std::int64_t kTop = std::numeric_limits<std::int32_t>::max();
+  Scanner scanner(false, false);
+  nest::testing::Captured out(true);
+  nest::LineState state;
+  nest::Form form = {' ', ' ', ' ', ' ', '1'};
+  nest::GlyphTable glyphs;
+  scanner.scan("pro p", form, state, out.streams());
+  state.primary.oldlev = kTop;
+  state.primary.newlev = kTop;
+
+  scanner.scan("if a then begin", form, state, out.streams());
+  EXPECT_EQ(state.primary.newlev, kTop + 1);
+  nest::formline("if a then begin", state, form, frame(0, 0, 160).render, glyphs, out.streams());
+  EXPECT_EQ(out.file(), " ||||||||||| if a then begin\r\n");
+  EXPECT_EQ(state.primary.oldlev, kTop + 1);
+
+  scanner.scan("endif", form, state, out.streams());
+  EXPECT_EQ(state.primary.newlev, kTop);
+  EXPECT_EQ(scanner.nunit(), 1);
 }
 
 }  // namespace

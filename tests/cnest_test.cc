@@ -364,32 +364,8 @@ TEST(CnestDialogueTest, ScreenListingWithTheWholeDialogue) {
   EXPECT_EQ(outcome.error, "");
 }
 
-TEST(CnestDialogueTest, EndOfInputAtEachQuestion) {
-  const std::vector<std::string> full = {"s.c", "", "0", "0", "120"};
-  const char* prompts[] = {"C source filename", "Output file (blank=screen)?",
-                           "Column in which to write line #'s(80, 0 for none; 80?)",
-                           "Use IBM PC graphics characters (0=no)",
-                           "Maximum line length without warning(120?)"};
-  TempDir dir;
-  dir.write("s.c", "x;\n");
-  for (std::size_t asked = 0; asked < full.size(); ++asked) {
-    const std::vector<std::string> given(full.begin(), full.begin() + static_cast<long>(asked));
-    const Outcome outcome = run(CNEST_PATH, answers(given), dir.path());
-    EXPECT_EQ(outcome.status, 2) << asked;
-    EXPECT_EQ(outcome.error, std::string("cnest: standard input: end of input at the question '") +
-                                 prompts[asked] + "'\n")
-        << asked;
-  }
-}
-
-TEST(CnestFaultTest, MissingSourceCreatesNoListing) {
-  TempDir dir;
-  const Outcome outcome =
-      run(CNEST_PATH, answers({"none.c", "o.lst", "0", "0", "120"}), dir.path());
-  EXPECT_EQ(outcome.status, 2);
-  EXPECT_EQ(outcome.error, "cnest: cannot open 'none.c': No such file or directory\n");
-  EXPECT_FALSE(dir.exists("o.lst"));
-}
+// End of input at each question and the failures of the environment are rows of the table in
+// faults_test.cc.
 
 }  // namespace
 }  // namespace nest::testing

@@ -389,80 +389,8 @@ TEST(IdlnestDialogueTest, ScreenListingWithTheWholeDialogue) {
   EXPECT_EQ(outcome.error, "");
 }
 
-TEST(IdlnestDialogueTest, EndOfInputAtEachQuestion) {
-  const std::vector<std::string> full = {"s.pro", "", "0", "0", "0", "160", "0"};
-  const char* prompts[] = {"IDL source file Name",
-                           "Output file (blank=screen)",
-                           "Column in which to write line #'s(0 for none; 80?)",
-                           "Use IBM PC graphics characters (0=no)",
-                           "Should I warn if \"end\" ends if, for... (0=no)",
-                           "Maximum line length without warning(160?)",
-                           "Should I warn about unclosed quotes(0=no)"};
-  TempDir dir;
-  dir.write("s.pro", "x\n");
-  for (std::size_t asked = 0; asked < full.size(); ++asked) {
-    const std::vector<std::string> given(full.begin(), full.begin() + static_cast<long>(asked));
-    const Outcome outcome = run(IDLNEST_PATH, answers(given), dir.path());
-    EXPECT_EQ(outcome.status, 2) << asked;
-    EXPECT_EQ(outcome.error, std::string("idlnest: standard input: end of input at the question '") +
-                                 prompts[asked] + "'\n")
-        << asked;
-  }
-}
-
-TEST(IdlnestDialogueTest, MalformedNumberEndsBeforeAnyListing) {
-  TempDir dir;
-  dir.write("s.pro", "x\n");
-  const Outcome outcome = run(IDLNEST_PATH, "s.pro\nout.lst\n1.5\n", dir.path());
-  EXPECT_EQ(outcome.status, 2);
-  EXPECT_EQ(outcome.error,
-            "idlnest: standard input: malformed number '1.' at the question 'Column in which to "
-            "write line #'s(0 for none; 80?)'\n");
-  EXPECT_FALSE(dir.exists("out.lst"));
-}
-
-struct Fault {
-  const char* name;
-  std::string source;  // the answer to the first question
-  std::string output;  // the answer to the second question
-  std::string error;   // expected standard error, with DIR for the test's folder
-};
-
-TEST(IdlnestFaultTest, FailuresOfTheEnvironmentLeaveTheSourceIntact) {
-  const std::string source = "pro p\nend\n";
-  const Fault faults[] = {
-      {"missing source", "none.pro", "o.lst",
-       "idlnest: cannot open 'none.pro': No such file or directory\n"},
-      {"directory as source", "folder", "o.lst",
-       "idlnest: cannot open 'folder': Is a directory\n"},
-      {"output in a missing folder", "a.pro", "missing/o.lst",
-       "idlnest: cannot create 'missing/o.lst': No such file or directory\n"},
-      {"output is a directory", "a.pro", "folder",
-       "idlnest: cannot create 'folder': Is a directory\n"},
-      {"full disk", "a.pro", "/dev/full",
-       "idlnest: cannot write '/dev/full': No space left on device\n"},
-      {"output is the source", "a.pro", "a.pro",
-       "idlnest: cannot create 'a.pro': it is the source file\n"},
-      {"through a symbolic link", "a.pro", "link.pro",
-       "idlnest: cannot create 'link.pro': it is the source file\n"},
-      {"through a hard link", "a.pro", "hard.pro",
-       "idlnest: cannot create 'hard.pro': it is the source file\n"},
-  };
-  for (const Fault& fault : faults) {
-    TempDir dir;
-    dir.write("a.pro", source);
-    ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0755), 0);
-    ASSERT_EQ(::symlink("a.pro", (dir / "link.pro").c_str()), 0);
-    ASSERT_EQ(::link((dir / "a.pro").c_str(), (dir / "hard.pro").c_str()), 0);
-    const Outcome outcome = run(
-        IDLNEST_PATH, answers({fault.source, fault.output, "0", "0", "0", "160", "0"}),
-        dir.path());
-    EXPECT_EQ(outcome.status, 2) << fault.name;
-    EXPECT_EQ(outcome.error, fault.error) << fault.name;
-    EXPECT_EQ(dir.read("a.pro"), source) << fault.name;
-    EXPECT_FALSE(dir.exists("o.lst")) << fault.name;
-  }
-}
+// End of input at each question, malformed numbers and the failures of the environment are
+// rows of the table in faults_test.cc.
 
 TEST(IdlnestFaultTest, ExistingOutputIsReplaced) {
   TempDir dir;

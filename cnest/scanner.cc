@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -25,16 +24,6 @@ bool is_lower(char c) {
 }
 bool ends_statement(char c) {
   return c == ' ' || c == ';' || c == ')' || c == '{' || c == '}';
-}
-
-struct Keyword {
-  std::string_view key;
-  int flags;
-};
-
-bool any_found(std::string_view text, std::initializer_list<Keyword> keywords) {
-  return std::any_of(keywords.begin(), keywords.end(),
-                     [&](const Keyword& k) { return cnest::find(text, k.key, k.flags); });
 }
 
 // The console note for a brace that opens a block at level 0, while the listing goes to a file.
@@ -311,9 +300,8 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
     if (line[i] == ' ') {
       // A run stopped at a blank after a blank. Blanks change no state and collapse in the scan
       // text, so the rest of the run is passed over at once.
-      do {
-        ++i;
-      } while (i < line.size() && line[i] == ' ');
+      const std::size_t next = nest::first_nonblank(line.substr(i));
+      i = next == std::string_view::npos ? line.size() : i + next;
       continue;
     }
     if (!step(i)) {
@@ -346,24 +334,27 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
   }
   const std::string_view a = scan_text();
 
-  // Only a directive that starts the line counts; the first row that matches decides. Every
-  // directive starts with "#", so a line whose first character is another one needs no search.
+  // The rows of preprocessor conditionals, tried in order, the first that matches deciding. All
+  // their keys ("#if", "# if"; "#else", "# else", "#elif", "# elif"; "#endif"; "# endif") are
+  // searched with flag word 2, which leaves them only the first non-blank column and tests
+  // nothing after them; blank runs are collapsed, so the word after the "#" and the one blank
+  // that may follow it decides.
   const std::size_t first = a.find_first_not_of(' ');
-  const bool directive = first != std::string_view::npos && a[first] == '#';
-  if (!directive) {
-    // No row applies.
-  } else if (any_found(a, {{"#if", kFirstWord}, {"# if", kFirstWord}})) {
-    ++conditionals.newlev;
-    conditionals.nmark = 1;
-  } else if (any_found(a, {{"#else", kFirstWord},
-                           {"# else", kFirstWord},
-                           {"#elif", kFirstWord},
-                           {"# elif", kFirstWord}})) {
-    conditionals.nmark = 1;
-  } else if (any_found(a, {{"#endif", kFirstWord}, {"# endif", kFirstWord}})) {
-    // Not checked against 0: the renderer reports a level below 0 and puts it back.
-    --conditionals.newlev;
-    conditionals.nmark = 1;
+  if (first != std::string_view::npos && a[first] == '#') {
+    std::string_view word = a.substr(first + 1);
+    if (!word.empty() && word.front() == ' ') {
+      word.remove_prefix(1);
+    }
+    if (word.starts_with("if")) {
+      ++conditionals.newlev;
+      conditionals.nmark = 1;
+    } else if (word.starts_with("else") || word.starts_with("elif")) {
+      conditionals.nmark = 1;
+    } else if (word.starts_with("endif")) {
+      // Not checked against 0: the renderer reports a level below 0 and puts it back.
+      --conditionals.newlev;
+      conditionals.nmark = 1;
+    }
   }
 
   // The jumps ("go to" and "goto" with flag word 576; "return", "break", "continue" and "exit"

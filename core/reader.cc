@@ -40,6 +40,15 @@ std::size_t printable_run_end(std::string_view raw, std::size_t i) {
       return i + static_cast<std::size_t>(__builtin_ctz(stops));
     }
   }
+  if (i < raw.size() && raw.size() >= 16) {
+    // The last columns: the block of 16 that ends the line, without the columns before i.
+    const __m128i bytes =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw.data() + raw.size() - 16));
+    const auto stops =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, _mm_set1_epi8(32)))) >>
+        (16 - (raw.size() - i));
+    return stops != 0 ? i + static_cast<std::size_t>(__builtin_ctz(stops)) : raw.size();
+  }
 #endif
   while (i < raw.size() && !special(static_cast<unsigned char>(raw[i]))) {
     ++i;
@@ -71,10 +80,13 @@ void format_line_number(std::int64_t count, Form& form) {
     form.fill('*');
     return;
   }
-  form.fill(' ');
-  for (std::size_t k = form.size(); k > 0 && (count > 0 || k == form.size()); --k) {
-    form[k - 1] = static_cast<char>('0' + count % 10);
-    count /= 10;
+  // Five digits at once, then the leading zeros become blanks.
+  const auto n = static_cast<unsigned>(count);
+  form = {static_cast<char>('0' + n / 10000), static_cast<char>('0' + n / 1000 % 10),
+          static_cast<char>('0' + n / 100 % 10), static_cast<char>('0' + n / 10 % 10),
+          static_cast<char>('0' + n % 10)};
+  for (std::size_t k = 0; k + 1 < form.size() && form[k] == '0'; ++k) {
+    form[k] = ' ';
   }
 }
 

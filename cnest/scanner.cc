@@ -103,13 +103,12 @@ __m128i equal(__m128i bytes, char c) {
 #endif
 
 // Copies columns of `line` from `i` on, lower-cased, to the scan text at `out + length` for as
-// long as no rule of the character step has anything to do with them: up to one of `kStops`, a
-// blank after a blank or, with `kCommentMarks` (outside literals and comments), a "/" or "*"
-// that may begin a comment mark. Sets `hascode` when it copies a non-blank. Works 16 columns at a
-// time where the line has them; advances `i` and `length` past what it copied.
+// long as no rule of the character step has anything to do with them: up to one of `kStops` or
+// a blank after a blank. Sets `hascode` when it copies a non-blank. Works 16 columns at a time
+// where the line has them; advances `i` and `length` past what it copied.
 //
 // performance-critical; please benchmark any changes.
-template <bool kCommentMarks, char... kStops>
+template <char... kStops>
 void copy_run(std::string_view line, std::size_t& i, char* out, std::size_t& length,
               bool& hascode) {
 #if defined(__SSE2__)
@@ -138,22 +137,6 @@ void copy_run(std::string_view line, std::size_t& i, char* out, std::size_t& len
     const unsigned blank_before = length > 0 && out[length - 1] == ' ' ? 1U : 0U;
     __m128i marks = _mm_setzero_si128();
     ((marks = _mm_or_si128(marks, equal(bytes, kStops))), ...);
-    if constexpr (kCommentMarks) {
-      // A "/" or a "*" matters only as the first half of "//", "/*" or "*/". Where the column
-      // after each one can be read, only those pairs stop the run; in the last block, every
-      // "/" and "*" does, and the character step sorts them out.
-      const __m128i slash = equal(bytes, '/');
-      const __m128i star = equal(bytes, '*');
-      if (i + 17 <= n) {
-        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i + 1));
-        const __m128i next_slash = equal(next, '/');
-        marks = _mm_or_si128(
-            marks, _mm_or_si128(_mm_and_si128(slash, _mm_or_si128(next_slash, equal(next, '*'))),
-                                _mm_and_si128(star, next_slash)));
-      } else {
-        marks = _mm_or_si128(marks, _mm_or_si128(slash, star));
-      }
-    }
     const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(marks)) |
                            (blanks & ((blanks << 1) | blank_before)) | end;
     const unsigned count = stops == 0 ? 16U : static_cast<unsigned>(__builtin_ctz(stops));
@@ -169,8 +152,7 @@ void copy_run(std::string_view line, std::size_t& i, char* out, std::size_t& len
 #endif
   while (i < line.size()) {
     const char c = line[i];
-    if (((c == kStops) || ...) || (kCommentMarks && (c == '/' || c == '*')) ||
-        (c == ' ' && length > 0 && out[length - 1] == ' ')) {
+    if (((c == kStops) || ...) || (c == ' ' && length > 0 && out[length - 1] == ' ')) {
       return;
     }
     if (c != ' ') {
@@ -306,11 +288,11 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
     if (incomment_) {
       skip_comment(line, i, out, length);
     } else if (insingle) {
-      copy_run<false, '\'', '{', '}'>(line, i, out, length, state.hascode);
+      copy_run<'\'', '{', '}'>(line, i, out, length, state.hascode);
     } else if (indouble) {
-      copy_run<false, '"', '{', '}'>(line, i, out, length, state.hascode);
+      copy_run<'"', '{', '}'>(line, i, out, length, state.hascode);
     } else {
-      copy_run<true, '\'', '"', '{', '}'>(line, i, out, length, state.hascode);
+      copy_run<'\'', '"', '/', '*', '{', '}'>(line, i, out, length, state.hascode);
     }
     if (i >= line.size()) {
       break;

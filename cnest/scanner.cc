@@ -9,6 +9,7 @@
 
 #include "core/diagnostics.h"
 #include "core/prompts.h"
+#include "core/scan_text.h"
 
 namespace cnest {
 
@@ -96,72 +97,8 @@ bool find(std::string_view text, std::string_view key, int flags) {
 namespace {
 
 #if defined(__SSE2__)
-// Each of 16 bytes compared with `c`: 0xFF where equal, else 0.
-__m128i equal(__m128i bytes, char c) {
-  return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c));
-}
+using nest::equal_bytes;
 #endif
-
-// Copies columns of `line` from `i` on, lower-cased, to the scan text at `out + length` for as
-// long as no rule of the character step has anything to do with them: up to one of `kStops` or
-// a blank after a blank. Sets `hascode` when it copies a non-blank. Works 16 columns at a time
-// where the line has them; advances `i` and `length` past what it copied.
-//
-// performance-critical; please benchmark any changes.
-template <char... kStops>
-void copy_run(std::string_view line, std::size_t& i, char* out, std::size_t& length,
-              bool& hascode) {
-#if defined(__SSE2__)
-  const std::size_t n = line.size();
-  while (n >= 16 && i < n) {
-    __m128i bytes;
-    unsigned end = 0;  // a stop after the last column, for the last block
-    if (i + 16 <= n) {
-      bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
-    } else {
-      // The last columns: the block that ends the line, moved down so that column i comes
-      // first (through memory: SSE2 has no variable byte shift); what follows them is cut off
-      // by a stop.
-      alignas(16) char moved[32] = {};
-      _mm_store_si128(reinterpret_cast<__m128i*>(moved),
-                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + n - 16)));
-      const std::size_t left = n - i;
-      bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(moved + 16 - left));
-      end = 1U << left;
-    }
-    const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
-                                        _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + length),
-                     _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20))));
-    const auto blanks = static_cast<unsigned>(_mm_movemask_epi8(equal(bytes, ' ')));
-    const unsigned blank_before = length > 0 && out[length - 1] == ' ' ? 1U : 0U;
-    __m128i marks = _mm_setzero_si128();
-    ((marks = _mm_or_si128(marks, equal(bytes, kStops))), ...);
-    const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(marks)) |
-                           (blanks & ((blanks << 1) | blank_before)) | end;
-    const unsigned count = stops == 0 ? 16U : static_cast<unsigned>(__builtin_ctz(stops));
-    if ((~blanks & ((1U << count) - 1U)) != 0) {
-      hascode = true;
-    }
-    i += count;
-    length += count;
-    if (stops != 0) {
-      return;
-    }
-  }
-#endif
-  while (i < line.size()) {
-    const char c = line[i];
-    if (((c == kStops) || ...) || (c == ' ' && length > 0 && out[length - 1] == ' ')) {
-      return;
-    }
-    if (c != ' ') {
-      hascode = true;
-    }
-    out[length++] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    ++i;
-  }
-}
 
 // Inside a comment every column is a blank except a "/" or a "*", which may begin "//", "/*" or
 // "*/": moves `i` on to the next of those (or the end) and puts one blank in the scan text for
@@ -174,7 +111,7 @@ void skip_comment(std::string_view line, std::size_t& i, char* out, std::size_t&
   for (; j + 16 <= line.size(); j += 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + j));
     const auto marks = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_or_si128(equal(bytes, '/'), equal(bytes, '*'))));
+        _mm_movemask_epi8(_mm_or_si128(equal_bytes(bytes, '/'), equal_bytes(bytes, '*'))));
     if (marks != 0) {
       j += static_cast<std::size_t>(__builtin_ctz(marks));
       break;
@@ -288,11 +225,17 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
     if (incomment_) {
       skip_comment(line, i, out, length);
     } else if (insingle) {
-      copy_run<'\'', '{', '}'>(line, i, out, length, state.hascode);
+      if (nest::copy_lowered_run<'\'', '{', '}'>(line, i, out, length)) {
+        state.hascode = true;
+      }
     } else if (indouble) {
-      copy_run<'"', '{', '}'>(line, i, out, length, state.hascode);
+      if (nest::copy_lowered_run<'"', '{', '}'>(line, i, out, length)) {
+        state.hascode = true;
+      }
     } else {
-      copy_run<'\'', '"', '/', '*', '{', '}'>(line, i, out, length, state.hascode);
+      if (nest::copy_lowered_run<'\'', '"', '/', '*', '{', '}'>(line, i, out, length)) {
+        state.hascode = true;
+      }
     }
     if (i >= line.size()) {
       break;
@@ -420,13 +363,13 @@ Scanner::StatementWords Scanner::statement_words() const {
     const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p));
     const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p - 1));
     const __m128i letters =
-        _mm_or_si128(_mm_or_si128(_mm_or_si128(equal(here, 'g'), equal(here, 'r')),
-                                  _mm_or_si128(equal(here, 'b'), equal(here, 'c'))),
-                     _mm_or_si128(equal(here, 'e'), equal(here, 'd')));
+        _mm_or_si128(_mm_or_si128(_mm_or_si128(equal_bytes(here, 'g'), equal_bytes(here, 'r')),
+                                  _mm_or_si128(equal_bytes(here, 'b'), equal_bytes(here, 'c'))),
+                     _mm_or_si128(equal_bytes(here, 'e'), equal_bytes(here, 'd')));
     const __m128i starts =
-        _mm_or_si128(_mm_or_si128(_mm_or_si128(equal(before, ' '), equal(before, ';')),
-                                  _mm_or_si128(equal(before, ')'), equal(before, '{'))),
-                     equal(before, '}'));
+        _mm_or_si128(_mm_or_si128(_mm_or_si128(equal_bytes(before, ' '), equal_bytes(before, ';')),
+                                  _mm_or_si128(equal_bytes(before, ')'), equal_bytes(before, '{'))),
+                     equal_bytes(before, '}'));
     auto candidates = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(letters, starts)));
     if (n - p < 16) {
       candidates &= (1U << (n - p)) - 1U;  // past the text stand old bytes

@@ -11,6 +11,7 @@
 
 #include "core/diagnostics.h"
 #include "core/prompts.h"
+#include "core/scan_text.h"
 
 namespace idlnest {
 
@@ -146,94 +147,9 @@ int find(std::string_view text, std::string_view key, int flags) {
 
 namespace {
 
-// What the scan text does with each byte outside quotes.
-enum class Kind : unsigned char { kPlain, kBlank, kComment, kSingleQuote, kDoubleQuote, kColon };
-
-constexpr std::array<Kind, 256> kKinds = [] {
-  std::array<Kind, 256> kinds{};
-  kinds[' '] = Kind::kBlank;
-  kinds[';'] = Kind::kComment;
-  kinds['\''] = Kind::kSingleQuote;
-  kinds['"'] = Kind::kDoubleQuote;
-  kinds[':'] = Kind::kColon;
-  return kinds;
-}();
-
-constexpr std::array<char, 256> kLowerCase = [] {
-  std::array<char, 256> lower{};
-  for (int c = 0; c < 256; ++c) {
-    lower[static_cast<std::size_t>(c)] =
-        static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  }
-  return lower;
-}();
-
-Kind kind_of(char c) {
-  return kKinds[static_cast<unsigned char>(c)];
-}
-
 #if defined(__SSE2__)
-// Each of 16 bytes compared with `c`: 0xFF where equal, else 0.
-__m128i equal(__m128i bytes, char c) {
-  return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c));
-}
+using nest::equal_bytes;
 #endif
-
-// Copies columns of `b` from `i` on, lower-cased, to `out + write` for as long as they need no
-// rule of their own: everything but ";", quotes, colons and a blank after a blank. Works 16
-// columns at a time; leaves the last columns of a line, and the column that stopped it, to the
-// caller. Advances `i` and `write` past what it copied.
-//
-// performance-critical; please benchmark any changes.
-void copy_plain(std::string_view b, std::size_t& i, char* out, std::size_t& write) {
-#if defined(__SSE2__)
-  const std::size_t n = b.size();
-  if (n < 16) {
-    return;  // a short line goes column by column
-  }
-  while (i < n) {
-    __m128i bytes;
-    unsigned end = 0;  // a stop after the last column, for the last block
-    if (i + 16 <= n) {
-      bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.data() + i));
-    } else {
-      // The last columns: the block that ends the line, moved down so that column i comes
-      // first (through memory: SSE2 has no variable byte shift); what follows them is cut off
-      // by a stop.
-      alignas(16) char moved[32] = {};
-      _mm_store_si128(reinterpret_cast<__m128i*>(moved),
-                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.data() + n - 16)));
-      const std::size_t left = n - i;
-      bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(moved + 16 - left));
-      end = 1U << left;
-    }
-    const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
-                                        _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
-    const __m128i lower = _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + write), lower);
-    const auto blanks = static_cast<unsigned>(_mm_movemask_epi8(equal(bytes, ' ')));
-    const unsigned blank_before = write > 0 && out[write - 1] == ' ' ? 1U : 0U;
-    const __m128i marks = _mm_or_si128(_mm_or_si128(equal(bytes, ';'), equal(bytes, ':')),
-                                       _mm_or_si128(equal(bytes, '\''), equal(bytes, '"')));
-    const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(marks)) |
-                           (blanks & ((blanks << 1) | blank_before)) | end;
-    if (stops == 0) {
-      i += 16;
-      write += 16;
-      continue;
-    }
-    const auto count = static_cast<std::size_t>(__builtin_ctz(stops));
-    i += count;
-    write += count;
-    return;
-  }
-#else
-  static_cast<void>(b);
-  static_cast<void>(i);
-  static_cast<void>(out);
-  static_cast<void>(write);
-#endif
-}
 
 }  // namespace
 
@@ -260,18 +176,14 @@ bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
     i = nest::first_nonblank(b);
   }
   while (i < n) {
-    copy_plain(b, i, out, write);
+    // Whether the run holds code is settled for the whole line below.
+    nest::copy_lowered_run<';', ':', '\'', '"'>(b, i, out, write);
     if (i >= n) {
       break;
     }
-    switch (kind_of(b[i])) {
-      case Kind::kPlain:
-        do {
-          out[write++] = kLowerCase[static_cast<unsigned char>(b[i])];
-          ++i;
-        } while (i < n && kind_of(b[i]) == Kind::kPlain);
-        break;
-      case Kind::kBlank:
+    // The run stopped at a column that a rule acts on.
+    switch (b[i]) {
+      case ' ':  // a blank after a blank
         if (write == 0 || out[write - 1] != ' ') {
           out[write++] = ' ';
         }
@@ -279,12 +191,12 @@ bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
           ++i;
         } while (i < n && b[i] == ' ');
         break;
-      case Kind::kComment:
+      case ';':
         state.hascomment = true;
         scanned = i;
         i = n;
         break;
-      case Kind::kColon:
+      case ':':
         if (first_colon_ == std::string_view::npos) {
           first_colon_ = write;
         }
@@ -292,8 +204,8 @@ bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
         out[write++] = ' ';
         ++i;
         break;
-      case Kind::kSingleQuote:
-      case Kind::kDoubleQuote: {
+      case '\'':
+      case '"': {
         // Inside quotes only the closing quote of the same kind counts; the opening quote and
         // everything up to the closing one become blanks, so one blank at most. A closing single
         // quote is a blank as well; a closing double quote stays.
@@ -313,6 +225,9 @@ bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
         i = close + 1;
         break;
       }
+      default:  // not reached: a run stops only at the columns above
+        out[write++] = b[i++];
+        break;
     }
   }
   // Every column before the comment mark that is not a blank counts as code, quoted ones too.
@@ -377,9 +292,9 @@ Scanner::WordKeys Scanner::word_keys() const {
   for (; p < n; p += 16) {
     const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p));
     const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p - 1));
-    const __m128i letters = _mm_or_si128(_mm_or_si128(equal(here, 'g'), equal(here, 'r')),
-                                         _mm_or_si128(equal(here, 'c'), equal(here, 'e')));
-    const __m128i starts = _mm_or_si128(equal(before, ' '), equal(before, ')'));
+    const __m128i letters = _mm_or_si128(_mm_or_si128(equal_bytes(here, 'g'), equal_bytes(here, 'r')),
+                                         _mm_or_si128(equal_bytes(here, 'c'), equal_bytes(here, 'e')));
+    const __m128i starts = _mm_or_si128(equal_bytes(before, ' '), equal_bytes(before, ')'));
     auto candidates = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(letters, starts)));
     while (candidates != 0) {
       check(p + static_cast<std::size_t>(__builtin_ctz(candidates)));

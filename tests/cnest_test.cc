@@ -21,19 +21,6 @@ std::string dialogue(const std::string& source, const std::string& output, const
                   std::to_string(o.maxlen)});
 }
 
-// Drops the first `count` records (each ended by CR LF) of `text`.
-std::string without_records(const std::string& text, int count) {
-  std::size_t at = 0;
-  for (int k = 0; k < count; ++k) {
-    const std::size_t end = text.find("\r\n", at);
-    if (end == std::string::npos) {
-      return "<fewer records than expected>";
-    }
-    at = end + 2;
-  }
-  return text.substr(at);
-}
-
 struct Listed {
   int status = -1;
   std::string body;     // the listing after its header (in a file), ruler and empty record
@@ -52,32 +39,6 @@ Listed list(std::string_view source, const Options& options = {}, bool tofile = 
   }
   return {outcome.status, without_records(dir.read("t.lst"), 3),
           without_records(outcome.output, 10), outcome.error};
-}
-
-// Listings with the IBM PC glyphs are written here in UTF-8 box drawing; this gives their
-// code page 437 bytes.
-std::string cp437(std::string_view utf8) {
-  static const struct {
-    std::string_view from;
-    char to;
-  } kBoxes[] = {{"┌", '\xDA'}, {"└", '\xC0'}, {"├", '\xC3'}, {"│", '\xB3'},
-                {"─", '\xC4'}, {"┬", '\xC2'}, {"┴", '\xC1'}, {"┼", '\xC5'}};
-  std::string out;
-  for (std::size_t k = 0; k < utf8.size();) {
-    bool replaced = false;
-    for (const auto& box : kBoxes) {
-      if (utf8.substr(k, box.from.size()) == box.from) {
-        out += box.to;
-        k += box.from.size();
-        replaced = true;
-        break;
-      }
-    }
-    if (!replaced) {
-      out += utf8[k++];
-    }
-  }
-  return out;
 }
 
 const std::string kRuler =

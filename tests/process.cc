@@ -160,4 +160,40 @@ std::string answers(const std::vector<std::string>& lines) {
   return out;
 }
 
+std::string without_records(const std::string& text, int count) {
+  std::size_t at = 0;
+  for (int k = 0; k < count; ++k) {
+    const std::size_t end = text.find("\r\n", at);
+    if (end == std::string::npos) {
+      return "<fewer records than expected>";
+    }
+    at = end + 2;
+  }
+  return text.substr(at);
+}
+
+std::string cp437(std::string_view utf8) {
+  static const struct {
+    std::string_view from;
+    char to;
+  } kBoxes[] = {{"┌", '\xDA'}, {"└", '\xC0'}, {"├", '\xC3'}, {"│", '\xB3'},
+                {"─", '\xC4'}, {"┬", '\xC2'}, {"┴", '\xC1'}, {"┼", '\xC5'}};
+  std::string out;
+  for (std::size_t k = 0; k < utf8.size();) {
+    bool replaced = false;
+    for (const auto& box : kBoxes) {
+      if (utf8.substr(k, box.from.size()) == box.from) {
+        out += box.to;
+        k += box.from.size();
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) {
+      out += utf8[k++];
+    }
+  }
+  return out;
+}
+
 }  // namespace nest::testing

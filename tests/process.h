@@ -59,4 +59,12 @@ std::string crlf(std::string_view text);
 /// The answers of a dialogue, one line each, ended by LF.
 std::string answers(const std::vector<std::string>& lines);
 
+/// `text` without its first `count` records (each ended by CR LF): what follows a dialogue or
+/// the header and ruler of a listing.
+std::string without_records(const std::string& text, int count);
+
+/// `utf8` with the eight box-drawing characters of the IBM PC glyphs (written in UTF-8 in the
+/// tests, so that expected listings read as they look) turned into their code page 437 bytes.
+std::string cp437(std::string_view utf8);
+
 }  // namespace nest::testing

@@ -1,5 +1,5 @@
-// Captured streams for tests: everything written to the console and to the listing file is
-// kept in strings, so that tests compare exact bytes without starting a process.
+// Captured streams for tests and fuzzers: everything written to the console and to the listing
+// file is kept in strings, so that they compare exact bytes without starting a process.
 #pragma once
 
 #include <string>
@@ -12,8 +12,23 @@ class Captured {
  public:
   explicit Captured(bool tofile) : streams_{console_, tofile ? file_ : console_, tofile} {}
 
+  Captured(const Captured&) = delete;
+  Captured& operator=(const Captured&) = delete;
+
   Streams& streams() { return streams_; }
   Sink& console_sink() { return console_; }
+
+  /// Flushes both sinks; after this the strings hold everything written.
+  void flush() {
+    console_.flush();
+    file_.flush();
+  }
+  /// Forgets everything written, keeping the memory for the next run.
+  void clear() {
+    flush();
+    console_bytes_.clear();
+    file_bytes_.clear();
+  }
 
   /// Everything written to the console so far.
   const std::string& console() {

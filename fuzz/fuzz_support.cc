@@ -139,7 +139,7 @@ std::string_view FuzzInput::text(std::size_t max) {
   return taken;
 }
 
-void check_listing_pair(const CapturedRun& to_file, const CapturedRun& to_screen,
+void check_listing_pair(CapturedRun& to_file, CapturedRun& to_screen,
                         std::string_view filnam, int ruler_indent, bool ibmpc) {
   const std::vector<std::string_view> file = records(to_file.file(), "listing file");
   const std::vector<std::string_view> console = records(to_file.console(), "console");

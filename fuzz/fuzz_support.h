@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/streams.h"
+#include "core/test_support.h"
 
 namespace nest::fuzz {
 
@@ -37,34 +38,7 @@ class FuzzInput {
 };
 
 /// Captured streams of one listing run: the console and, when listing to a file, the file.
-class CapturedRun {
- public:
-  explicit CapturedRun(bool tofile) : streams_{console_, tofile ? file_ : console_, tofile} {}
-  CapturedRun(const CapturedRun&) = delete;
-  CapturedRun& operator=(const CapturedRun&) = delete;
-
-  Streams& streams() { return streams_; }
-  /// Flushes both sinks; after this the strings hold everything written.
-  void flush() {
-    console_.flush();
-    file_.flush();
-  }
-  /// Forgets everything written, keeping the memory for the next run.
-  void clear() {
-    flush();
-    console_bytes_.clear();
-    file_bytes_.clear();
-  }
-  const std::string& console() const { return console_bytes_; }
-  const std::string& file() const { return file_bytes_; }
-
- private:
-  std::string console_bytes_;
-  std::string file_bytes_;
-  Sink console_{&console_bytes_};
-  Sink file_{&file_bytes_};
-  Streams streams_;
-};
+using CapturedRun = nest::testing::Captured;
 
 /// Stops the process with a message on standard error: libFuzzer reports it as a finding.
 [[noreturn]] void fail(std::string_view what);
@@ -77,7 +51,7 @@ class CapturedRun {
 /// `filnam`, the ruler indented by `ruler_indent` blanks and an empty record; and the screen
 /// listing is the file listing with a bell after each message and the page-break notice for each
 /// form-feed record.
-void check_listing_pair(const CapturedRun& to_file, const CapturedRun& to_screen,
+void check_listing_pair(CapturedRun& to_file, CapturedRun& to_screen,
                         std::string_view filnam, int ruler_indent, bool ibmpc);
 
 }  // namespace nest::fuzz

@@ -175,6 +175,7 @@ bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
     out[write++] = ' ';  // the indentation leaves one blank
     i = nest::first_nonblank(b);
   }
+  const std::size_t first = i;  // the first column that is not a blank (the line is trimmed)
   while (i < n) {
     // Whether the run holds code is settled for the whole line below.
     nest::copy_lowered_run<';', ':', '\'', '"'>(b, i, out, write);
@@ -231,7 +232,7 @@ bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
     }
   }
   // Every column before the comment mark that is not a blank counts as code, quoted ones too.
-  if (b.find_first_not_of(' ') < scanned) {
+  if (first < scanned) {
     state.hascode = true;
   }
   scan_length_ = std::min(write, width);
@@ -292,8 +293,9 @@ Scanner::WordKeys Scanner::word_keys() const {
   for (; p < n; p += 16) {
     const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p));
     const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p - 1));
-    const __m128i letters = _mm_or_si128(_mm_or_si128(equal_bytes(here, 'g'), equal_bytes(here, 'r')),
-                                         _mm_or_si128(equal_bytes(here, 'c'), equal_bytes(here, 'e')));
+    const __m128i letters =
+        _mm_or_si128(_mm_or_si128(equal_bytes(here, 'g'), equal_bytes(here, 'r')),
+                     _mm_or_si128(equal_bytes(here, 'c'), equal_bytes(here, 'e')));
     const __m128i starts = _mm_or_si128(equal_bytes(before, ' '), equal_bytes(before, ')'));
     auto candidates = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(letters, starts)));
     while (candidates != 0) {
@@ -424,25 +426,52 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
       caselev_ = 0;
     }
   };
-  static constexpr std::string_view kClosing[] = {"endif ",    "endfor ",  "endelse ",
-                                                  "endwhile ", "endcase ", "endrep "};
-  const bool closing =
-      lead == 'e' && std::any_of(std::begin(kClosing), std::end(kClosing),
-                                 [&](std::string_view key) { return first_word_is(key); });
+  // The keys that must end the code end in its last character.
+  const char last = code_length_ > 0 ? a[code_length_ - 1] : ' ';
+  const bool ends_in_begin = last == 'n' && code_ends_with("begin  ", kBlankBefore);
+  // The closing keywords all start with "end"; the letter after it tells which one to test.
+  bool closing = false;
+  if (lead == 'e') {
+    const std::size_t first = a[0] == ' ' ? 1 : 0;
+    if (a.substr(first, 3) == "end" && a.size() > first + 3) {
+      switch (a[first + 3]) {
+        case 'i':
+          closing = first_word_is("endif ");
+          break;
+        case 'f':
+          closing = first_word_is("endfor ");
+          break;
+        case 'e':
+          closing = first_word_is("endelse ");
+          break;
+        case 'w':
+          closing = first_word_is("endwhile ");
+          break;
+        case 'c':
+          closing = first_word_is("endcase ");
+          break;
+        case 'r':
+          closing = first_word_is("endrep ");
+          break;
+        default:
+          break;
+      }
+    }
+  }
   if (closing) {  // A: a typed end
     --n.newlev;
-    if (code_ends_with("begin  ", kBlankBefore)) {
+    if (ends_in_begin) {
       ++n.newlev;
       raise_marks(1);
     }
     forget_case_level();
-  } else if (words.case_ || code_ends_with("begin  ", kBlankBefore)) {
+  } else if (words.case_ || ends_in_begin) {
     // B: a block opens
     caselev_ = n.oldlev;
     ++n.toplev;
     ++n.newlev;
     raise_marks(1);
-    if (code_ends_with(": begin  ", 0)) {
+    if (last == 'n' && code_ends_with(": begin  ", 0)) {
       raise_marks(2);
     }
     if (words.end) {
@@ -470,7 +499,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
       n.newlev = 1;
       nunit_ = 1;
     }
-  } else if (caselev_ != 0 && (code_ends_with(":  ", 0) || colon_after_digits())) {
+  } else if (caselev_ != 0 && ((last == ':' && code_ends_with(":  ", 0)) || colon_after_digits())) {
     raise_marks(1);  // E: a selector or a label
   } else if (caselev_ != 0) {
     // F: a colon outside brackets, unless the line goes on from the one before
@@ -483,7 +512,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     }
   }
 
-  contin_ = code_ends_with("$  ", 0);
+  contin_ = last == '$' && code_ends_with("$  ", 0);
 }
 
 void Scanner::finish(std::string_view b, const nest::Form& form, const nest::LineState& state,

@@ -13,19 +13,7 @@ const std::vector<std::string>& c_lines() {
 }
 
 void scan_all(benchmark::State& state, const std::vector<std::string>& lines) {
-  bench::NullStreams out;
-  const nest::Form form = {' ', ' ', ' ', '4', '2'};
-  for (auto _ : state) {
-    cnest::Scanner scanner;
-    nest::LineState line_state;
-    for (const std::string& line : lines) {
-      scanner.scan(line, form, line_state, out.streams());
-      line_state.primary.oldlev = line_state.primary.newlev;
-      line_state.secondary.oldlev = line_state.secondary.newlev;
-    }
-    benchmark::DoNotOptimize(line_state);
-  }
-  state.SetBytesProcessed(state.iterations() * bench::bytes_of(lines));
+  bench::scan_lines(state, lines, [] { return cnest::Scanner(); });
 }
 
 void BM_c_scan(benchmark::State& state) {
@@ -46,25 +34,10 @@ void BM_c_scan_empty(benchmark::State& state) {
 BENCHMARK(BM_c_scan_empty);
 
 void find_all(benchmark::State& state, std::string_view key, int flags) {
-  static const std::vector<std::string> texts = [] {
-    bench::NullStreams out;
-    cnest::Scanner scanner;
-    nest::LineState line_state;
-    std::vector<std::string> result;
-    for (const std::string& line : c_lines()) {
-      scanner.scan(line, {' ', ' ', ' ', ' ', '1'}, line_state, out.streams());
-      result.emplace_back(scanner.scan_text());
-    }
-    return result;
-  }();
-  for (auto _ : state) {
-    int found = 0;
-    for (const std::string& text : texts) {
-      found += cnest::find(text, key, flags) ? 1 : 0;
-    }
-    benchmark::DoNotOptimize(found);
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(texts.size()));
+  static const std::vector<std::string> texts =
+      bench::scan_texts(c_lines(), [] { return cnest::Scanner(); });
+  bench::find_in_texts(state, texts,
+                       [&](const std::string& text) { return cnest::find(text, key, flags); });
 }
 
 void BM_c_find_directive(benchmark::State& state) {

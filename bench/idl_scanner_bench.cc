@@ -13,18 +13,7 @@ const std::vector<std::string>& idl_lines() {
 }
 
 void scan_all(benchmark::State& state, const std::vector<std::string>& lines) {
-  bench::NullStreams out;
-  const nest::Form form = {' ', ' ', ' ', '4', '2'};
-  for (auto _ : state) {
-    idlnest::Scanner scanner(false, false);
-    nest::LineState line_state;
-    for (const std::string& line : lines) {
-      scanner.scan(line, form, line_state, out.streams());
-      line_state.primary.oldlev = line_state.primary.newlev;
-    }
-    benchmark::DoNotOptimize(line_state);
-  }
-  state.SetBytesProcessed(state.iterations() * bench::bytes_of(lines));
+  bench::scan_lines(state, lines, [] { return idlnest::Scanner(false, false); });
 }
 
 void BM_idl_scan(benchmark::State& state) {
@@ -46,25 +35,10 @@ BENCHMARK(BM_idl_scan_empty);
 
 // find alone, over the scan texts of the corpus, for one key and flag word.
 void find_all(benchmark::State& state, std::string_view key, int flags) {
-  static const std::vector<std::string> texts = [] {
-    bench::NullStreams out;
-    idlnest::Scanner scanner(false, false);
-    nest::LineState line_state;
-    std::vector<std::string> result;
-    for (const std::string& line : idl_lines()) {
-      scanner.scan(line, {' ', ' ', ' ', ' ', '1'}, line_state, out.streams());
-      result.emplace_back(scanner.scan_text());
-    }
-    return result;
-  }();
-  for (auto _ : state) {
-    int found = 0;
-    for (const std::string& text : texts) {
-      found += idlnest::find(text, key, flags) != 0 ? 1 : 0;
-    }
-    benchmark::DoNotOptimize(found);
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(texts.size()));
+  static const std::vector<std::string> texts =
+      bench::scan_texts(idl_lines(), [] { return idlnest::Scanner(false, false); });
+  bench::find_in_texts(
+      state, texts, [&](const std::string& text) { return idlnest::find(text, key, flags) != 0; });
 }
 
 void BM_idl_find_first_word(benchmark::State& state) {

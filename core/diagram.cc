@@ -114,6 +114,7 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
   const std::string output_name(trimmed(filnam2));
   UniqueFd output_fd = open_output(output_name, source_info);
   Sink file(output_fd.get(), output_name);
+  file.write_behind();
   Streams streams{console, file, true};
   list_source(source, filnam, frame, scanner, streams);
   file.flush();

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -49,9 +53,93 @@ int UniqueFd::release() {
   return std::exchange(fd_, -1);
 }
 
+namespace {
+
+// Writes all of `bytes` to `fd`; returns 0, or the errno of the write that failed.
+int write_all(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return errno;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return 0;
+}
+
+}  // namespace
+
+// A thread that writes one buffer at a time to a file descriptor. After a failure it writes
+// nothing more: the owner reports the failure and stops.
+class Sink::Writer {
+ public:
+  explicit Writer(int fd) : fd_(fd), thread_([this] { run(); }) {}
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+  ~Writer() {
+    {
+      const std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+
+  // Waits until the buffer given last is written; returns 0, or the errno of the failure.
+  int wait() {
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [this] { return job_.empty(); });
+    return error_;
+  }
+
+  // Starts writing `bytes`, which must stay untouched until wait() returns. Only after wait().
+  void start(std::string_view bytes) {
+    {
+      const std::lock_guard lock(mutex_);
+      job_ = bytes;
+    }
+    wake_.notify_one();
+  }
+
+ private:
+  void run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stopping_ || !job_.empty(); });
+      if (job_.empty()) {
+        return;  // stopping, with nothing left to write
+      }
+      const std::string_view bytes = job_;
+      const bool write = error_ == 0;
+      lock.unlock();
+      const int error = write ? write_all(fd_, bytes) : 0;
+      lock.lock();
+      if (error != 0) {
+        error_ = error;
+      }
+      job_ = {};
+      done_.notify_one();
+    }
+  }
+
+  const int fd_;
+  std::mutex mutex_;
+  std::condition_variable wake_;  // a job, or the end
+  std::condition_variable done_;  // the job is written
+  std::string_view job_;
+  int error_ = 0;
+  bool stopping_ = false;
+  std::thread thread_;  // last: it starts once the members it uses exist
+};
+
 Sink::Sink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
 
 Sink::Sink(std::string* memory) : memory_(memory), name_("memory") {}
+
+Sink::~Sink() = default;
 
 void Sink::blanks(std::size_t count) {
   while (count > 0) {
@@ -67,11 +155,13 @@ void Sink::blanks(std::size_t count) {
 
 void Sink::flush() {
   flush_buffer();
+  finish_background_write();
 }
 
 void Sink::write_through(std::string_view bytes) {
   flush_buffer();
   if (bytes.size() >= kBufferSize) {
+    finish_background_write();
     write_fd(bytes);
   } else {
     std::memcpy(buffer_.get(), bytes.data(), bytes.size());
@@ -80,9 +170,33 @@ void Sink::write_through(std::string_view bytes) {
 }
 
 void Sink::flush_buffer() {
-  if (used_ > 0) {
+  if (used_ == 0) {
+    return;
+  }
+  if (behind_ && writer_ == nullptr) {
+    try {
+      spare_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+      writer_ = std::make_unique<Writer>(fd_);
+    } catch (const std::system_error&) {
+      behind_ = false;  // no thread to be had: write in the foreground
+    }
+  }
+  if (writer_ == nullptr) {
     write_fd({buffer_.get(), used_});
     used_ = 0;
+    return;
+  }
+  finish_background_write();
+  writer_->start({buffer_.get(), used_});
+  std::swap(buffer_, spare_);
+  used_ = 0;
+}
+
+void Sink::finish_background_write() {
+  if (writer_ != nullptr) {
+    if (const int error = writer_->wait(); error != 0) {
+      throw system_failure("cannot write", name_, error);
+    }
   }
 }
 
@@ -91,15 +205,8 @@ void Sink::write_fd(std::string_view bytes) {
     memory_->append(bytes);
     return;
   }
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      throw system_failure("cannot write", name_, errno);
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
+  if (const int error = write_all(fd_, bytes); error != 0) {
+    throw system_failure("cannot write", name_, error);
   }
 }
 

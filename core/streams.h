@@ -56,8 +56,15 @@ class Sink {
   explicit Sink(std::string* memory);
   Sink(const Sink&) = delete;
   Sink& operator=(const Sink&) = delete;
-  /// Does not flush: a destructor cannot report a failure. Callers flush.
-  ~Sink() = default;
+  /// Does not flush: a destructor cannot report a failure. Callers flush. Waits for a write
+  /// still going on in the background.
+  ~Sink();
+
+  /// From the next full buffer on, writes on a thread of its own while the caller fills the
+  /// next buffer, so that the copy into the kernel overlaps the work. What is written, and in
+  /// which order, does not change; a failed write is reported by the next buffer's write or by
+  /// flush(). Without threads, or for a sink in memory, writing stays in the foreground.
+  void write_behind() { behind_ = memory_ == nullptr; }
 
   /// performance-critical; please benchmark any changes.
   void write(std::string_view bytes) {
@@ -99,15 +106,22 @@ class Sink {
 
  private:
   static constexpr std::size_t kBufferSize = kRoom;
+  class Writer;
+
   void write_through(std::string_view bytes);
   void flush_buffer();
   void write_fd(std::string_view bytes);
+  // Waits for the background write, if any, and throws Fatal when it failed.
+  void finish_background_write();
 
   int fd_ = -1;
   std::string* memory_ = nullptr;
   std::string name_;
   std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
   std::size_t used_ = 0;  // bytes buffered
+  bool behind_ = false;   // write full buffers in the background
+  std::unique_ptr<Writer> writer_;  // started at the first full buffer written behind
+  std::unique_ptr<char[]> spare_;   // the buffer being written in the background
 };
 
 /// Buffered input from a file descriptor, or from bytes in memory.

@@ -700,6 +700,17 @@ void add_output_rows(const Program& p, std::vector<Row>& rows) {
           "hard", "cannot create 'hard': it is the source file");
   refused("OutputIsAFullDevice", small_source(p), "/dev/full",
           "cannot write '/dev/full': No space left on device");
+  // Many buffers of listing, written in the background: the failure of the first still ends
+  // the run with the same report.
+  refused("LargeListingToAFullDevice",
+          [&p](Scene& s) {
+            std::string source;
+            for (int k = 0; k < 20'000; ++k) {
+              source += p.small_source;
+            }
+            s.write("s", source);
+          },
+          "/dev/full", "cannot write '/dev/full': No space left on device");
 
   rows.push_back({"StandardOutputClosed",
                   &p,

@@ -141,12 +141,23 @@ Sink::Sink(std::string* memory) : memory_(memory), name_("memory") {}
 
 Sink::~Sink() = default;
 
+void Sink::write_behind() {
+  if (memory_ != nullptr || behind_) {
+    return;
+  }
+  behind_ = true;
+  auto larger = std::make_unique_for_overwrite<char[]>(kBehindBufferSize);
+  std::memcpy(larger.get(), buffer_.get(), used_);
+  buffer_ = std::move(larger);
+  capacity_ = kBehindBufferSize;
+}
+
 void Sink::blanks(std::size_t count) {
   while (count > 0) {
-    if (used_ == kBufferSize) {
+    if (used_ == capacity_) {
       flush_buffer();
     }
-    const std::size_t now = std::min(count, kBufferSize - used_);
+    const std::size_t now = std::min(count, capacity_ - used_);
     std::memset(buffer_.get() + used_, ' ', now);
     used_ += now;
     count -= now;
@@ -160,7 +171,7 @@ void Sink::flush() {
 
 void Sink::write_through(std::string_view bytes) {
   flush_buffer();
-  if (bytes.size() >= kBufferSize) {
+  if (bytes.size() >= capacity_) {
     finish_background_write();
     write_fd(bytes);
   } else {
@@ -175,7 +186,7 @@ void Sink::flush_buffer() {
   }
   if (behind_ && writer_ == nullptr) {
     try {
-      spare_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+      spare_ = std::make_unique_for_overwrite<char[]>(capacity_);
       writer_ = std::make_unique<Writer>(fd_);
     } catch (const std::system_error&) {
       behind_ = false;  // no thread to be had: write in the foreground

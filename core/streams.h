@@ -64,11 +64,12 @@ class Sink {
   /// next buffer, so that the copy into the kernel overlaps the work. What is written, and in
   /// which order, does not change; a failed write is reported by the next buffer's write or by
   /// flush(). Without threads, or for a sink in memory, writing stays in the foreground.
-  void write_behind() { behind_ = memory_ == nullptr; }
+  /// The buffers are then larger, so that the thread is woken less often.
+  void write_behind();
 
   /// performance-critical; please benchmark any changes.
   void write(std::string_view bytes) {
-    if (bytes.size() > kBufferSize - used_) {
+    if (bytes.size() > capacity_ - used_) {
       write_through(bytes);
       return;
     }
@@ -76,7 +77,7 @@ class Sink {
     used_ += bytes.size();
   }
   void put(char c) {
-    if (used_ == kBufferSize) {
+    if (used_ == capacity_) {
       flush_buffer();
     }
     buffer_[used_++] = c;
@@ -84,7 +85,7 @@ class Sink {
   /// Room for `size` bytes (at most kRoom) after what is buffered, for the caller to fill and
   /// then keep with commit(); writes the buffer out first when it has less room.
   char* room(std::size_t size) {
-    if (size > kBufferSize - used_) {
+    if (size > capacity_ - used_) {
       flush_buffer();
     }
     return buffer_.get() + used_;
@@ -106,6 +107,7 @@ class Sink {
 
  private:
   static constexpr std::size_t kBufferSize = kRoom;
+  static constexpr std::size_t kBehindBufferSize = 16 * kRoom;
   class Writer;
 
   void write_through(std::string_view bytes);
@@ -118,7 +120,8 @@ class Sink {
   std::string* memory_ = nullptr;
   std::string name_;
   std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
-  std::size_t used_ = 0;  // bytes buffered
+  std::size_t capacity_ = kBufferSize;  // size of buffer_ (and of spare_)
+  std::size_t used_ = 0;                // bytes buffered
   bool behind_ = false;   // write full buffers in the background
   std::unique_ptr<Writer> writer_;  // started at the first full buffer written behind
   std::unique_ptr<char[]> spare_;   // the buffer being written in the background

@@ -41,8 +41,9 @@ UniqueFd open_source(const std::string& name, struct stat& info) {
 }
 
 // Creates the output or opens an existing one, and only then empties it, once it is known not
-// to be the source: listing a file over itself would destroy it.
-UniqueFd open_output(const std::string& name, const struct stat& source) {
+// to be the source: listing a file over itself would destroy it. Tells whether it is a regular
+// file.
+UniqueFd open_output(const std::string& name, const struct stat& source, bool& regular) {
   check_name("cannot create", name);
   UniqueFd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
   if (fd.get() < 0) {
@@ -55,7 +56,8 @@ UniqueFd open_output(const std::string& name, const struct stat& source) {
   if (info.st_dev == source.st_dev && info.st_ino == source.st_ino) {
     throw Fatal("cannot create " + quoted(name) + ": it is the source file");
   }
-  if (S_ISREG(info.st_mode) && ::ftruncate(fd.get(), 0) != 0) {
+  regular = S_ISREG(info.st_mode);
+  if (regular && ::ftruncate(fd.get(), 0) != 0) {
     throw system_failure("cannot create", name, errno);
   }
   return fd;
@@ -112,9 +114,12 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
     return;
   }
   const std::string output_name(trimmed(filnam2));
-  UniqueFd output_fd = open_output(output_name, source_info);
+  bool output_is_a_file = false;
+  UniqueFd output_fd = open_output(output_name, source_info, output_is_a_file);
   Sink file(output_fd.get(), output_name);
-  file.write_behind();
+  if (output_is_a_file) {
+    file.write_behind();
+  }
   Streams streams{console, file, true};
   list_source(source, filnam, frame, scanner, streams);
   file.flush();

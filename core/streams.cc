@@ -2,11 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -14,6 +11,8 @@
 #endif
 
 #include <unistd.h>
+
+#include "core/worker.h"
 
 namespace nest {
 
@@ -72,69 +71,6 @@ int write_all(int fd, std::string_view bytes) {
 
 }  // namespace
 
-// A thread that writes one buffer at a time to a file descriptor. After a failure it writes
-// nothing more: the owner reports the failure and stops.
-class Sink::Writer {
- public:
-  explicit Writer(int fd) : fd_(fd), thread_([this] { run(); }) {}
-  Writer(const Writer&) = delete;
-  Writer& operator=(const Writer&) = delete;
-  ~Writer() {
-    {
-      const std::lock_guard lock(mutex_);
-      stopping_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
-  }
-
-  // Waits until the buffer given last is written; returns 0, or the errno of the failure.
-  int wait() {
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [this] { return job_.empty(); });
-    return error_;
-  }
-
-  // Starts writing `bytes`, which must stay untouched until wait() returns. Only after wait().
-  void start(std::string_view bytes) {
-    {
-      const std::lock_guard lock(mutex_);
-      job_ = bytes;
-    }
-    wake_.notify_one();
-  }
-
- private:
-  void run() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      wake_.wait(lock, [this] { return stopping_ || !job_.empty(); });
-      if (job_.empty()) {
-        return;  // stopping, with nothing left to write
-      }
-      const std::string_view bytes = job_;
-      const bool write = error_ == 0;
-      lock.unlock();
-      const int error = write ? write_all(fd_, bytes) : 0;
-      lock.lock();
-      if (error != 0) {
-        error_ = error;
-      }
-      job_ = {};
-      done_.notify_one();
-    }
-  }
-
-  const int fd_;
-  std::mutex mutex_;
-  std::condition_variable wake_;  // a job, or the end
-  std::condition_variable done_;  // the job is written
-  std::string_view job_;
-  int error_ = 0;
-  bool stopping_ = false;
-  std::thread thread_;  // last: it starts once the members it uses exist
-};
-
 Sink::Sink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
 
 Sink::Sink(std::string* memory) : memory_(memory), name_("memory") {}
@@ -187,7 +123,7 @@ void Sink::flush_buffer() {
   if (behind_ && writer_ == nullptr) {
     try {
       spare_ = std::make_unique_for_overwrite<char[]>(capacity_);
-      writer_ = std::make_unique<Writer>(fd_);
+      writer_ = std::make_unique<Worker>();
     } catch (const std::system_error&) {
       behind_ = false;  // no thread to be had: write in the foreground
     }
@@ -198,15 +134,21 @@ void Sink::flush_buffer() {
     return;
   }
   finish_background_write();
-  writer_->start({buffer_.get(), used_});
+  // After a failure nothing more is written: it is reported at the next wait, and the run ends.
+  writer_->start([this, bytes = std::string_view(buffer_.get(), used_)] {
+    if (behind_error_ == 0) {
+      behind_error_ = write_all(fd_, bytes);
+    }
+  });
   std::swap(buffer_, spare_);
   used_ = 0;
 }
 
 void Sink::finish_background_write() {
   if (writer_ != nullptr) {
-    if (const int error = writer_->wait(); error != 0) {
-      throw system_failure("cannot write", name_, error);
+    writer_->wait();
+    if (behind_error_ != 0) {
+      throw system_failure("cannot write", name_, behind_error_);
     }
   }
 }

@@ -13,6 +13,8 @@
 
 namespace nest {
 
+class Worker;
+
 /// A failure of the environment (a file, console input, a write). It unwinds to main, which
 /// writes "<program>: <what()>" on standard error and returns 2.
 class Fatal : public std::runtime_error {
@@ -108,8 +110,6 @@ class Sink {
  private:
   static constexpr std::size_t kBufferSize = kRoom;
   static constexpr std::size_t kBehindBufferSize = 16 * kRoom;
-  class Writer;
-
   void write_through(std::string_view bytes);
   void flush_buffer();
   void write_fd(std::string_view bytes);
@@ -123,8 +123,9 @@ class Sink {
   std::size_t capacity_ = kBufferSize;  // size of buffer_ (and of spare_)
   std::size_t used_ = 0;                // bytes buffered
   bool behind_ = false;   // write full buffers in the background
-  std::unique_ptr<Writer> writer_;  // started at the first full buffer written behind
   std::unique_ptr<char[]> spare_;   // the buffer being written in the background
+  int behind_error_ = 0;            // errno of the background write that failed
+  std::unique_ptr<Worker> writer_;  // started at the first full buffer written behind
 };
 
 /// Buffered input from a file descriptor, or from bytes in memory.
@@ -166,6 +167,7 @@ class ByteSource {
   void skip_line();
 
   const std::string& name() const { return name_; }
+
 
  private:
   bool fill();  // false at end of input

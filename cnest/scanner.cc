@@ -282,8 +282,9 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
   // searched with flag word 2, which leaves them only the first non-blank column and tests
   // nothing after them; blank runs are collapsed, so the word after the "#" and the one blank
   // that may follow it decides.
-  const std::size_t first = a.find_first_not_of(' ');
-  if (first != std::string_view::npos && a[first] == '#') {
+  // Blank runs are collapsed: the first character that is not a blank is the first or second.
+  const std::size_t first = !a.empty() && a[0] == ' ' ? 1 : 0;
+  if (first < a.size() && a[first] == '#') {
     std::string_view word = a.substr(first + 1);
     if (!word.empty() && word.front() == ' ') {
       word.remove_prefix(1);

@@ -80,11 +80,16 @@ void format_line_number(std::int64_t count, Form& form) {
     form.fill('*');
     return;
   }
-  // Five digits at once, then the leading zeros become blanks.
+  // Two digits at a time from a table, then the leading zeros become blanks.
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
   const auto n = static_cast<unsigned>(count);
-  form = {static_cast<char>('0' + n / 10000), static_cast<char>('0' + n / 1000 % 10),
-          static_cast<char>('0' + n / 100 % 10), static_cast<char>('0' + n / 10 % 10),
-          static_cast<char>('0' + n % 10)};
+  const unsigned high = n / 100;
+  form[0] = static_cast<char>('0' + high / 100);
+  std::memcpy(form.data() + 1, kPairs + 2 * (high % 100), 2);
+  std::memcpy(form.data() + 3, kPairs + 2 * (n % 100), 2);
   for (std::size_t k = 0; k + 1 < form.size() && form[k] == '0'; ++k) {
     form[k] = ' ';
   }
@@ -94,11 +99,21 @@ bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
             std::int64_t& linecount, Form& form) {
   line.length = 0;
   std::string_view raw;  // the line as read, at most 5000 bytes; valid until the next read
-  if (!source.read_line(raw, kTextWidth)) {
+  bool plain = false;    // every byte in 32 to 127: nothing to expand or drop
+  if (!source.read_line(raw, kTextWidth, plain)) {
     return true;
   }
   ++linecount;
   format_line_number(linecount, form);
+
+  // Below `watch` neither warning can fire; so a plain line that ends before it is the line.
+  const std::int64_t watch = std::min<std::int64_t>(kTooLongColumn, std::int64_t{maxlen} + 1);
+  if (plain && static_cast<std::int64_t>(raw.size()) < watch) {
+    raw = trimmed(raw);
+    copy_bytes(line.expanded.data(), raw.data(), raw.size());
+    line.length = raw.size();
+    return false;
+  }
 
   if (!raw.empty() && raw.front() == '\f') {
     if (streams.tofile) {
@@ -110,8 +125,8 @@ bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
   }
   raw = trimmed(raw);
 
-  // Both warnings look at the column of each character that is not a blank. Below `watch`
-  // neither can fire, so only the columns from `watch` on are looked at one by one.
+  // Both warnings look at the column of each character that is not a blank: only the columns
+  // from `watch` on are looked at one by one.
   bool too_long_given = false;
   bool length_given = false;
   std::string storage;
@@ -122,7 +137,6 @@ bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
     }
     warn(message, form, streams, shown);
   };
-  const std::int64_t watch = std::min<std::int64_t>(kTooLongColumn, std::int64_t{maxlen} + 1);
   // Checks the characters of `run`, which start at output column `column`, for the warnings.
   const auto check_run = [&](std::string_view run, std::int64_t column) {
     const std::int64_t end = column + static_cast<std::int64_t>(run.size());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <string>
 #include <vector>
 
@@ -153,9 +155,11 @@ TEST(IrdlinTest, LineNumbers) {
   std::string source(100001, '\n');
   const Read r = read_all(source);
   ASSERT_EQ(r.forms.size(), 100001u);
-  EXPECT_EQ(r.forms[0], "    1");
-  EXPECT_EQ(r.forms[41], "   42");
-  EXPECT_EQ(r.forms[99998], "99999");
+  for (std::size_t k = 0; k < 99999; ++k) {
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "%5zu", k + 1);
+    ASSERT_EQ(r.forms[k], expected);
+  }
   EXPECT_EQ(r.forms[99999], "*****");
   EXPECT_EQ(r.forms[100000], "*****");
 }

@@ -204,20 +204,29 @@ void ByteSource::skip_pending_lf() {
 
 namespace {
 
-// The position of the first LF or CR in `bytes`, or npos. Most lines are short: their end is
-// found 16 bytes at a time where SSE2 is there; a long line goes to memchr.
+// The position of the first LF or CR in `bytes`, or npos; sets `plain` when every byte before
+// it lies in 32 to 127. Most lines are short: their end is found 16 bytes at a time where SSE2
+// is there, looking for any byte outside 32 to 127 at once; a long line, or one with such a
+// byte in it, goes to memchr.
 //
 // performance-critical; please benchmark any changes.
-std::size_t line_end(std::string_view bytes) {
+std::size_t line_end(std::string_view bytes, bool& plain) {
   std::size_t at = 0;
+  plain = false;
 #if defined(__SSE2__)
-  constexpr std::size_t kShort = 64;
+  constexpr std::size_t kShort = 128;
   for (; at + 16 <= bytes.size() && at < kShort; at += 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + at));
-    const auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-        _mm_cmpeq_epi8(block, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(block, _mm_set1_epi8('\r')))));
-    if (ends != 0) {
-      return at + static_cast<std::size_t>(__builtin_ctz(ends));
+    // As signed bytes, exactly those below 32 and those from 128 on are less than 32.
+    const auto special =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(block, _mm_set1_epi8(32))));
+    if (special != 0) {
+      const std::size_t first = at + static_cast<std::size_t>(__builtin_ctz(special));
+      if (bytes[first] == '\n' || bytes[first] == '\r') {
+        plain = true;
+        return first;
+      }
+      break;
     }
   }
 #endif
@@ -237,21 +246,29 @@ std::size_t line_end(std::string_view bytes) {
 }  // namespace
 
 bool ByteSource::read_line(std::string_view& line, std::size_t cap) {
+  bool plain = false;
+  return read_line(line, cap, plain);
+}
+
+bool ByteSource::read_line(std::string_view& line, std::size_t cap, bool& plain) {
   line = {};
+  plain = false;
   skip_pending_lf();
   if (!fill()) {
     return false;
   }
   // Most lines end inside the buffer and are viewed where they are.
-  if (const std::size_t end = line_end(window_); end != std::string_view::npos) {
+  if (const std::size_t end = line_end(window_, plain); end != std::string_view::npos) {
     line = window_.substr(0, std::min(end, cap));
     pending_cr_ = window_[end] == '\r';
     window_.remove_prefix(end + 1);
     return true;
   }
+  plain = false;
   spill_.clear();
   for (;;) {
-    const std::size_t end = line_end(window_);
+    bool ignored = false;
+    const std::size_t end = line_end(window_, ignored);
     const std::size_t length = end != std::string_view::npos ? end : window_.size();
     if (spill_.size() < cap) {
       spill_.append(window_.data(), std::min(length, cap - spill_.size()));

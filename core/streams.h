@@ -159,6 +159,12 @@ class ByteSource {
   /// performance-critical; please benchmark any changes.
   bool read_line(std::string_view& line, std::size_t cap);
 
+  /// As above, and tells in `plain` whether every byte of the line as given lies in 32 to 127;
+  /// false may also be said of a plain line that crosses the buffer's end.
+  ///
+  /// performance-critical; please benchmark any changes.
+  bool read_line(std::string_view& line, std::size_t cap, bool& plain);
+
   /// The next byte of the current line (0 to 255), kLineEnd at its end (the line end is
   /// consumed), or kEnd at the end of input.
   int get_in_line();

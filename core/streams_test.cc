@@ -127,5 +127,30 @@ TEST_F(WriteBehindTest, DestroyedWithoutFlushWhileWriting) {
   EXPECT_TRUE(given.starts_with(written));
 }
 
+TEST(ReadLineTest, TellsWhetherALineIsPlain) {
+  const struct {
+    std::string bytes;
+    bool plain;
+  } cases[] = {
+      {"int x;\n", true},
+      {"\n", true},
+      {"~\x7f\r\n", true},
+      {std::string(100, 'x') + "\r", true},
+      {"a\tb\n", false},
+      {"\fa\n", false},
+      {"caf\xc3\xa9\n", false},
+      {"a\0b\n", false},
+      {std::string(100, 'x') + "\t\n", false},
+  };
+  for (const auto& c : cases) {
+    // Padded, so that the line ends well inside the buffer.
+    ByteSource source(c.bytes + std::string(64, '.'));
+    std::string_view line;
+    bool plain = !c.plain;
+    ASSERT_TRUE(source.read_line(line, kTextWidth, plain));
+    EXPECT_EQ(plain, c.plain) << c.bytes;
+  }
+}
+
 }  // namespace
 }  // namespace nest

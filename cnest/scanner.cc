@@ -221,6 +221,12 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
   // Between the columns that some rule acts on, whole runs are copied (or, in a comment,
   // passed over) at once; which columns stop a run depends on the state.
   std::size_t i = 0;
+  if (!incomment_ && line.size() >= 2 && line[0] == ' ' && line[1] == ' ') {
+    // The indentation: one blank in the scan text.
+    out[length++] = ' ';
+    const std::size_t next = nest::first_nonblank(line);
+    i = next == std::string_view::npos ? line.size() : next;
+  }
   while (i < line.size()) {
     if (incomment_) {
       skip_comment(line, i, out, length);

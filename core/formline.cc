@@ -33,9 +33,18 @@ constexpr std::int64_t kTextRoom = kRecordWidth - kGutter;  // 4987 columns of t
 // Sets `size` bytes to `c`; the few columns of most margins in one or two moves.
 //
 // performance-critical; please benchmark any changes.
-void fill_bytes(char* to, char c, std::size_t size) {
-  if (size >= 16) {
+[[gnu::always_inline]] inline void fill_bytes(char* to, char c, std::size_t size) {
+  if (size > 32) {
     std::memset(to, c, size);
+#if defined(__SSE2__)
+  } else if (size >= 16) {
+    const __m128i pattern = _mm_set1_epi8(c);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), pattern);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + size - 16), pattern);
+#else
+  } else if (size >= 16) {
+    std::memset(to, c, size);
+#endif
   } else if (size >= 8) {
     const std::uint64_t pattern = 0x0101010101010101ULL * static_cast<unsigned char>(c);
     std::memcpy(to, &pattern, 8);
@@ -44,10 +53,12 @@ void fill_bytes(char* to, char c, std::size_t size) {
     const std::uint32_t pattern = 0x01010101U * static_cast<unsigned char>(c);
     std::memcpy(to, &pattern, 4);
     std::memcpy(to + size - 4, &pattern, 4);
-  } else {
-    for (std::size_t k = 0; k < size; ++k) {
-      to[k] = c;
-    }
+  } else if (size >= 2) {
+    const auto pattern = static_cast<std::uint16_t>(0x0101U * static_cast<unsigned char>(c));
+    std::memcpy(to, &pattern, 2);
+    std::memcpy(to + size - 2, &pattern, 2);
+  } else if (size == 1) {
+    to[0] = c;
   }
 }
 
@@ -71,12 +82,13 @@ class Record {
     cells_[column - 1] = glyph;
     last_ = std::max(last_, column);
   }
-  // Columns `from` to `to` become `glyph`.
-  void fill(std::int64_t from, std::int64_t to, char glyph) {
-    extend_to(to);
-    fill_bytes(cells_ + from - 1, glyph, static_cast<std::size_t>(to - from + 1));
-    last_ = std::max(last_, to);
+  // The cells with every column up to `column` defined, for the caller to draw in; column k is
+  // cells[k - 1]. The caller then tells the last column it made non-blank with drawn().
+  char* cells_through(std::int64_t column) {
+    extend_to(column);
+    return cells_;
   }
+  void drawn(std::int64_t column) { last_ = std::max(last_, column); }
   char at(std::int64_t column) const { return column <= filled_ ? cells_[column - 1] : ' '; }
   void flag(char c) {
     cells_[0] = c;
@@ -102,15 +114,24 @@ class Record {
   std::int64_t last_ = 0;
 };
 
+// Reports the negative values of a nesting and sets each to 0.
+[[gnu::noinline]] void clear_negative(Nesting& n, const Form& form, Streams& streams,
+                                      std::string_view b) {
+  errr("Invalid diagramming index", form, streams, b);
+  n.oldlev = std::max<std::int64_t>(n.oldlev, 0);
+  n.toplev = std::max<std::int64_t>(n.toplev, 0);
+  n.newlev = std::max<std::int64_t>(n.newlev, 0);
+  n.nmark = std::max<std::int64_t>(n.nmark, 0);
+}
+
 // Reports a negative value among the four of a nesting, sets each negative one to 0, then
 // makes the top level the larger of old and new level and raises the mark count to the change.
-void check_and_normalise(Nesting& n, const Form& form, Streams& streams, std::string_view b) {
-  if (n.oldlev < 0 || n.toplev < 0 || n.newlev < 0 || n.nmark < 0) {
-    errr("Invalid diagramming index", form, streams, b);
-    n.oldlev = std::max<std::int64_t>(n.oldlev, 0);
-    n.toplev = std::max<std::int64_t>(n.toplev, 0);
-    n.newlev = std::max<std::int64_t>(n.newlev, 0);
-    n.nmark = std::max<std::int64_t>(n.nmark, 0);
+//
+// performance-critical; please benchmark any changes.
+[[gnu::always_inline]] inline void check_and_normalise(Nesting& n, const Form& form,
+                                                       Streams& streams, std::string_view b) {
+  if ((n.oldlev | n.toplev | n.newlev | n.nmark) < 0) {
+    clear_negative(n, form, streams, b);
   }
   n.toplev = std::max(n.oldlev, n.newlev);
   const std::int64_t change = n.newlev > n.oldlev ? n.newlev - n.oldlev : n.oldlev - n.newlev;
@@ -121,48 +142,63 @@ void check_and_normalise(Nesting& n, const Form& form, Streams& streams, std::st
 // `limit`. A mark converts the glyph just right of it to its horizontal variant when that
 // column is not past `convert_limit`. Levels past the limit cost nothing: only the visible
 // columns are visited, so a line at level 1,000,000 costs what one at level 12 does.
-void draw(const Nesting& n, std::int64_t base, std::int64_t limit, std::int64_t convert_limit,
-          const GlyphTable& glyphs, Record& record) {
+[[gnu::always_inline]] inline void draw(const Nesting& n, std::int64_t base, std::int64_t limit,
+                                        std::int64_t convert_limit, const GlyphTable& glyphs,
+                                        Record& record) {
   const std::int64_t visible = limit - base - 1;  // deepest level whose column fits
   if (visible < 1) {
     return;
   }
+  // The columns drawn or looked at: the levels shown, the one right of the deepest, and the
+  // run to the text.
+  const bool run_to_text = n.toplev > 0 && n.nmark != 0 && n.toplev < visible;
+  const std::int64_t deepest_shown = std::min(std::max<std::int64_t>(n.toplev, 1), visible);
+  const std::int64_t reach = run_to_text ? limit + 1 : base + deepest_shown + 2;
+  char* const cells = record.cells_through(std::min(reach, kRecordWidth));
+  const auto cell = [cells](std::int64_t column) -> char& { return cells[column - 1]; };
+  std::int64_t last = 0;  // the last column made non-blank
   if (n.toplev > 0) {
-    record.fill(base + 2, base + std::min(n.toplev, visible) + 1, glyphs.blockcontinue);
-    if (n.nmark != 0 && n.toplev < visible) {
-      record.fill(base + n.toplev + 2, limit, glyphs.blockhoriz);
+    const std::int64_t shown = std::min(n.toplev, visible);
+    fill_bytes(&cell(base + 2), glyphs.blockcontinue, static_cast<std::size_t>(shown));
+    last = base + shown + 1;
+    if (run_to_text) {
+      fill_bytes(&cell(base + n.toplev + 2), glyphs.blockhoriz,
+                 static_cast<std::size_t>(limit - base - n.toplev - 1));
+      last = limit;
     }
   }
-  if (n.nmark == 0) {
-    return;
+  if (n.nmark != 0) {
+    const char glyph = n.oldlev < n.newlev   ? glyphs.blockbegin
+                       : n.oldlev > n.newlev ? glyphs.blockend
+                                             : glyphs.blockelse;
+    // Marks go deepest first; surplus marks fall on level 1 and change nothing more.
+    const std::int64_t deepest = std::max<std::int64_t>(n.toplev, 1);
+    const std::int64_t shallowest = n.nmark >= deepest ? 1 : deepest - n.nmark + 1;
+    for (std::int64_t level = deepest_shown; level >= shallowest; --level) {
+      const std::int64_t column = base + level + 1;
+      cell(column) = glyph;
+      last = std::max(last, column);
+      const std::int64_t right = column + 1;
+      if (right > convert_limit || right > kRecordWidth) {
+        continue;
+      }
+      char next = cell(right);
+      if (next == glyphs.blockelse) {
+        next = glyphs.blockelseh;
+      }
+      if (next == glyphs.blockbegin) {
+        next = glyphs.blockbeginh;
+      }
+      if (next == glyphs.blockend) {
+        next = glyphs.blockendh;
+      }
+      if (next != ' ') {
+        cell(right) = next;
+        last = std::max(last, right);
+      }
+    }
   }
-  const char glyph = n.oldlev < n.newlev   ? glyphs.blockbegin
-                     : n.oldlev > n.newlev ? glyphs.blockend
-                                           : glyphs.blockelse;
-  // Marks go deepest first; surplus marks fall on level 1 and change nothing more.
-  const std::int64_t deepest = std::max<std::int64_t>(n.toplev, 1);
-  const std::int64_t shallowest = n.nmark >= deepest ? 1 : deepest - n.nmark + 1;
-  for (std::int64_t level = std::min(deepest, visible); level >= shallowest; --level) {
-    const std::int64_t column = base + level + 1;
-    record.put(column, glyph);
-    const std::int64_t right = column + 1;
-    if (right > convert_limit || right > kRecordWidth) {
-      continue;
-    }
-    char cell = record.at(right);
-    if (cell == glyphs.blockelse) {
-      cell = glyphs.blockelseh;
-    }
-    if (cell == glyphs.blockbegin) {
-      cell = glyphs.blockbeginh;
-    }
-    if (cell == glyphs.blockend) {
-      cell = glyphs.blockendh;
-    }
-    if (cell != ' ') {
-      record.put(right, cell);
-    }
-  }
+  record.drawn(last);
 }
 
 }  // namespace
@@ -206,8 +242,12 @@ void formline(std::string_view b, LineState& state, Form& form, const RenderSett
                                  ? static_cast<std::int64_t>(first) + kGutter - 1
                                  : kRecordWidth - 2;
 
-  draw(state.primary, leftcols, limit, kRecordWidth, glyphs, record);
-  if (leftcols > 0) {
+  // A nesting at level 0 with no marks draws nothing.
+  const auto drawn = [](const Nesting& n) { return n.toplev > 0 || n.nmark != 0; };
+  if (drawn(state.primary)) {
+    draw(state.primary, leftcols, limit, kRecordWidth, glyphs, record);
+  }
+  if (leftcols > 0 && drawn(state.secondary)) {
     draw(state.secondary, 0, std::min(leftcols + 1, limit), leftcols + 1, glyphs, record);
   }
 

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "core/text.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -15,6 +17,42 @@ namespace nest {
 /// Each of 16 bytes compared with `c`: 0xFF where equal, else 0.
 inline __m128i equal_bytes(__m128i bytes, char c) {
   return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c));
+}
+
+/// Each of 16 bytes compared with `c`, as a bit per byte: bit k set where byte k equals `c`.
+inline unsigned bits_of(__m128i bytes, char c) {
+  return static_cast<unsigned>(_mm_movemask_epi8(equal_bytes(bytes, c)));
+}
+
+/// The 16 columns of `line` from `i` on (i < line.size()), reading nothing outside the line.
+/// Where fewer than 16 are left, those come first and zero bytes follow, and `end` gets the bit
+/// of the first column past the line; otherwise `end` is 0.
+[[gnu::always_inline]] inline __m128i load_columns(std::string_view line, std::size_t i,
+                                                   unsigned& end) {
+  if (i + 16 <= line.size()) {
+    end = 0;
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
+  }
+  const std::size_t left = line.size() - i;
+  end = 1U << left;
+  alignas(16) char tail[32] = {};
+  if (line.size() >= 16) {
+    // The block that ends the line, moved down so that column i comes first (through memory:
+    // SSE2 has no variable byte shift).
+    _mm_store_si128(
+        reinterpret_cast<__m128i*>(tail),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + line.size() - 16)));
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(tail + 16 - left));
+  }
+  copy_bytes(tail, line.data() + i, left);
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(tail));
+}
+
+/// The 16 bytes with A to Z lower-cased.
+inline __m128i lowered(__m128i bytes) {
+  const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
+                                      _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
+  return _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
 }
 #endif
 
@@ -30,31 +68,15 @@ inline __m128i equal_bytes(__m128i bytes, char c) {
 ///
 /// performance-critical; please benchmark any changes.
 template <char... kStops>
-[[gnu::always_inline]] inline bool copy_lowered_run(std::string_view line, std::size_t& i, char* out, std::size_t& length) {
+[[gnu::always_inline]] inline bool copy_lowered_run(std::string_view line, std::size_t& i,
+                                                    char* out, std::size_t& length) {
   bool nonblank = false;
 #if defined(__SSE2__)
-  const std::size_t n = line.size();
-  while (n >= 16 && i < n) {
-    __m128i bytes;
+  while (i < line.size()) {
     unsigned end = 0;  // a stop after the last column, for the last block
-    if (i + 16 <= n) {
-      bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
-    } else {
-      // The last columns: the block that ends the line, moved down so that column i comes
-      // first (through memory: SSE2 has no variable byte shift); what follows them is cut off
-      // by a stop.
-      alignas(16) char moved[32] = {};
-      _mm_store_si128(reinterpret_cast<__m128i*>(moved),
-                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + n - 16)));
-      const std::size_t left = n - i;
-      bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(moved + 16 - left));
-      end = 1U << left;
-    }
-    const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
-                                        _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + length),
-                     _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20))));
-    const auto blanks = static_cast<unsigned>(_mm_movemask_epi8(equal_bytes(bytes, ' ')));
+    const __m128i bytes = load_columns(line, i, end);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + length), lowered(bytes));
+    const unsigned blanks = bits_of(bytes, ' ');
     const unsigned blank_before = length > 0 && out[length - 1] == ' ' ? 1U : 0U;
     __m128i marks = _mm_setzero_si128();
     ((marks = _mm_or_si128(marks, equal_bytes(bytes, kStops))), ...);
@@ -70,7 +92,7 @@ template <char... kStops>
       return nonblank;
     }
   }
-#endif
+#else
   while (i < line.size()) {
     const char c = line[i];
     if (((c == kStops) || ...) || (c == ' ' && length > 0 && out[length - 1] == ' ')) {
@@ -82,6 +104,7 @@ template <char... kStops>
     out[length++] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     ++i;
   }
+#endif
   return nonblank;
 }
 

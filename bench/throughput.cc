@@ -100,17 +100,34 @@ struct Tools {
   std::string result;
 };
 
-Measure run_median(const Tools& tools, const std::vector<std::string>& argv,
-                   const std::string& input, int runs) {
-  std::vector<double> times;
-  long peak = 0;
+// One command of a row: what to run and its standard input.
+struct Command {
+  std::vector<std::string> argv;
+  std::string input;
+};
+
+// Runs the commands `runs` times each, taking turns, so that a slow spell of the machine falls on
+// all of them alike. Before each run the listing of the run before is removed and written back
+// to disk: every run starts with no file to empty and no writing-back of another run's listing.
+// Returns each command's median time and highest peak memory.
+std::vector<Measure> run_interleaved(const Tools& tools, const std::vector<Command>& commands,
+                                     const std::string& listing, int runs) {
+  std::vector<std::vector<double>> times(commands.size());
+  std::vector<Measure> result(commands.size());
   for (int k = 0; k < runs; ++k) {
-    const Measure m = run_once(tools.measure, tools.result, argv, input);
-    times.push_back(m.seconds);
-    peak = std::max(peak, m.peak_kb);
+    for (std::size_t c = 0; c < commands.size(); ++c) {
+      ::unlink(listing.c_str());
+      ::sync();
+      const Measure m = run_once(tools.measure, tools.result, commands[c].argv, commands[c].input);
+      times[c].push_back(m.seconds);
+      result[c].peak_kb = std::max(result[c].peak_kb, m.peak_kb);
+    }
   }
-  std::sort(times.begin(), times.end());
-  return {times[times.size() / 2], peak};
+  for (std::size_t c = 0; c < commands.size(); ++c) {
+    std::sort(times[c].begin(), times[c].end());
+    result[c].seconds = times[c][times[c].size() / 2];
+  }
+  return result;
 }
 
 struct Program {
@@ -225,7 +242,10 @@ int main(int argc, char** argv) {
   const std::string listing = data + "/listing.out";
   const Tools tools{bin + "/bench/measure", data + "/measure.out"};
 
-  std::printf("%d runs each; listing written to %s; times are medians\n\n", runs, listing.c_str());
+  std::printf(
+      "%d runs each, taking turns; listing written to %s, removed and synced before each "
+      "run; times are medians\n\n",
+      runs, listing.c_str());
   print_header();
   bool scaling_started = false;
   for (const Input& in : inputs) {
@@ -235,19 +255,23 @@ int main(int argc, char** argv) {
       scaling_started = true;
     }
     const int n = in.scaling ? std::max(1, (runs + 1) / 2) : runs;
-    Row floor_row{in.name, "floor", size_of(in.path),
-                  run_median(tools, {floor, in.path, listing}, "", n), 0};
-    floor_row.floor_seconds = floor_row.m.seconds;
-    print_row(floor_row);
+    std::vector<Command> commands = {{{floor, in.path, listing}, ""}};
+    std::vector<const Program*> listed;
     for (const Program& p : programs) {
       if (!in.language.empty() && in.language != p.language) {
         continue;
       }
       const std::string dialogue = data + "/answers-" + p.name;
       write_file(dialogue, answers(p, in.path, listing));
-      Row row{in.name, p.name, floor_row.bytes, run_median(tools, {p.path}, dialogue, n),
-              floor_row.m.seconds};
-      print_row(row);
+      commands.push_back({{p.path}, dialogue});
+      listed.push_back(&p);
+    }
+    const std::vector<Measure> measures = run_interleaved(tools, commands, listing, n);
+    Row floor_row{in.name, "floor", size_of(in.path), measures[0], 0};
+    floor_row.floor_seconds = floor_row.m.seconds;
+    print_row(floor_row);
+    for (std::size_t k = 0; k < listed.size(); ++k) {
+      print_row({in.name, listed[k]->name, floor_row.bytes, measures[k + 1], floor_row.m.seconds});
     }
   }
   return 0;

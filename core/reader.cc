@@ -60,12 +60,16 @@ std::size_t printable_run_end(std::string_view raw, std::size_t i) {
 // too: a source line must not send control sequences to the user's terminal. Uses `storage`
 // only when there is something to drop.
 std::string_view console_copy(std::string_view raw, std::string& storage) {
-  if (std::none_of(raw.begin(), raw.end(),
-                   [](char c) { return dropped(static_cast<unsigned char>(c)); })) {
+  // Runs of printable characters are passed over a block at a time; tabs are kept.
+  std::size_t first_dropped = printable_run_end(raw, 0);
+  while (first_dropped < raw.size() && raw[first_dropped] == '\t') {
+    first_dropped = printable_run_end(raw, first_dropped + 1);
+  }
+  if (first_dropped == raw.size()) {
     return raw;
   }
-  storage.clear();
-  for (char c : raw) {
+  storage.assign(raw.substr(0, first_dropped));
+  for (char c : raw.substr(first_dropped)) {
     if (!dropped(static_cast<unsigned char>(c))) {
       storage.push_back(c);
     }

@@ -250,7 +250,7 @@ bool ByteSource::read_line(std::string_view& line, std::size_t cap) {
   return read_line(line, cap, plain);
 }
 
-bool ByteSource::read_line(std::string_view& line, std::size_t cap, bool& plain) {
+bool ByteSource::read_any_line(std::string_view& line, std::size_t cap, bool& plain) {
   line = {};
   plain = false;
   skip_pending_lf();

@@ -2,6 +2,7 @@
 // type that carries a failure of the environment to the program's main.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -10,6 +11,10 @@
 #include <string_view>
 
 #include "core/text.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace nest {
 
@@ -122,10 +127,10 @@ class Sink {
   std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
   std::size_t capacity_ = kBufferSize;  // size of buffer_ (and of spare_)
   std::size_t used_ = 0;                // bytes buffered
-  bool behind_ = false;   // write full buffers in the background
-  std::unique_ptr<char[]> spare_;   // the buffer being written in the background
-  int behind_error_ = 0;            // errno of the background write that failed
-  std::unique_ptr<Worker> writer_;  // started at the first full buffer written behind
+  bool behind_ = false;                 // write full buffers in the background
+  std::unique_ptr<char[]> spare_;       // the buffer being written in the background
+  int behind_error_ = 0;                // errno of the background write that failed
+  std::unique_ptr<Worker> writer_;      // started at the first full buffer written behind
 };
 
 /// Buffered input from a file descriptor, or from bytes in memory.
@@ -163,7 +168,35 @@ class ByteSource {
   /// false may also be said of a plain line that crosses the buffer's end.
   ///
   /// performance-critical; please benchmark any changes.
-  bool read_line(std::string_view& line, std::size_t cap, bool& plain);
+  bool read_line(std::string_view& line, std::size_t cap, bool& plain) {
+#if defined(__SSE2__)
+    // Most lines are short and plain and end well inside the buffer: their end is the first
+    // byte outside 32 to 127, found here a block of 16 at a time. Anything else is left to
+    // the general case.
+    std::string_view rest = window_;
+    if (pending_cr_ && !rest.empty() && rest.front() == '\n') {
+      rest.remove_prefix(1);
+    }
+    for (std::size_t at = 0; at < kInlineSearch && at + 16 <= rest.size(); at += 16) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rest.data() + at));
+      // As signed bytes, exactly those below 32 and those from 128 on are less than 32.
+      const auto special =
+          static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(block, _mm_set1_epi8(32))));
+      if (special != 0) {
+        const std::size_t end = at + static_cast<std::size_t>(__builtin_ctz(special));
+        if (rest[end] != '\n' && rest[end] != '\r') {
+          break;
+        }
+        line = rest.substr(0, std::min(end, cap));
+        plain = true;
+        pending_cr_ = rest[end] == '\r';
+        window_ = rest.substr(end + 1);
+        return true;
+      }
+    }
+#endif
+    return read_any_line(line, cap, plain);
+  }
 
   /// The next byte of the current line (0 to 255), kLineEnd at its end (the line end is
   /// consumed), or kEnd at the end of input.
@@ -172,10 +205,13 @@ class ByteSource {
   /// Throws away the rest of the current line, its line end included.
   void skip_line();
 
-  const std::string& name() const { return name_; }
-
+  const std::string& name() const {
+    return name_;
+  }
 
  private:
+  static constexpr std::size_t kInlineSearch = 64;  // bytes searched for a line end inline
+  bool read_any_line(std::string_view& line, std::size_t cap, bool& plain);
   bool fill();  // false at end of input
   void skip_pending_lf();
 

@@ -13,7 +13,7 @@
 namespace nest {
 namespace {
 
-class WriteBehindTest : public ::testing::Test {
+class FileStreamsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/streams_test.XXXXXX";
@@ -66,7 +66,7 @@ void write_everything(Sink& sink) {
   }
 }
 
-TEST_F(WriteBehindTest, WritesTheSameBytesInTheSameOrder) {
+TEST_F(FileStreamsTest, WritesTheSameBytesInTheSameOrder) {
   std::string expected;
   Sink memory(&expected);
   write_everything(memory);
@@ -86,7 +86,7 @@ TEST_F(WriteBehindTest, WritesTheSameBytesInTheSameOrder) {
   EXPECT_EQ(contents().size(), expected.size());
 }
 
-TEST_F(WriteBehindTest, AFailedWriteIsReportedOnceAndNothingMoreIsWritten) {
+TEST_F(FileStreamsTest, AFailedWriteIsReportedOnceAndNothingMoreIsWritten) {
   const int fd = ::open("/dev/full", O_WRONLY);
   ASSERT_GE(fd, 0);
   Sink full(fd, "/dev/full");
@@ -104,7 +104,7 @@ TEST_F(WriteBehindTest, AFailedWriteIsReportedOnceAndNothingMoreIsWritten) {
   ::close(fd);
 }
 
-TEST_F(WriteBehindTest, DestroyedWithoutFlushWhileWriting) {
+TEST_F(FileStreamsTest, DestroyedWithoutFlushWhileWriting) {
   // A failure elsewhere unwinds past the sink while a buffer may still be being written: the
   // sink waits for it. What reached the file is the start of what was given, in whole buffers;
   // the last buffer, never flushed, did not.
@@ -125,6 +125,37 @@ TEST_F(WriteBehindTest, DestroyedWithoutFlushWhileWriting) {
   EXPECT_GT(written.size(), 0U);
   EXPECT_LT(written.size(), given.size());
   EXPECT_TRUE(given.starts_with(written));
+}
+
+// Lines of every length, ended by LF, CR LF and lone CRs, with line ends (a CR LF split among
+// them) falling on the edges of the buffers read: every line read from the file must be the line
+// read from memory, where there are no such edges.
+TEST_F(FileStreamsTest, LinesAcrossTheEdgesOfTheBuffersRead) {
+  std::string bytes;
+  for (int k = 0; bytes.size() < 3 * (1U << 20); ++k) {
+    bytes += std::string(static_cast<std::size_t>(k * 7919 % (k % 4 == 0 ? 6000 : 40)),
+                         static_cast<char>('a' + k % 26));
+    bytes += k % 3 == 0 ? "\r\n" : k % 3 == 1 ? "\n" : "\r";
+  }
+  bytes += "last line without an end";
+  std::ofstream(path(), std::ios::binary) << bytes;
+
+  const int fd = ::open(path().c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ByteSource file(fd, "out");
+  ByteSource memory(bytes);
+  std::string_view from_file;
+  std::string_view from_memory;
+  bool plain = false;
+  for (int line = 0;; ++line) {
+    const bool got = memory.read_line(from_memory, kTextWidth);
+    ASSERT_EQ(file.read_line(from_file, kTextWidth, plain), got) << line;
+    if (!got) {
+      break;
+    }
+    ASSERT_EQ(from_file, from_memory) << line;
+  }
+  ::close(fd);
 }
 
 TEST(ReadLineTest, TellsWhetherALineIsPlain) {

@@ -223,7 +223,9 @@ void formline(std::string_view b, LineState& state, Form& form, const RenderSett
   // Room for the longest record and its CR LF.
   char* const cells = streams.listing.room(static_cast<std::size_t>(kRecordWidth) + 2);
   Record record(cells);
-  record.text(trimmed(text.substr(0, static_cast<std::size_t>(kTextRoom))));
+  record.text(static_cast<std::int64_t>(text.size()) > kTextRoom
+                  ? trimmed(text.substr(0, static_cast<std::size_t>(kTextRoom)))
+                  : text);
 
   if (state.jump) {
     record.flag('*');

@@ -5,36 +5,11 @@
 
 #include "core/text.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace nest {
 
 int lena(std::string_view a) {
   const std::size_t length = trimmed(a).size();
   return length == 0 ? 1 : static_cast<int>(length);
-}
-
-std::size_t first_nonblank(std::string_view a) {
-  std::size_t at = 0;
-#if defined(__SSE2__)
-  // Indentation is mostly shorter than 16 columns: one compare finds its end.
-  for (; at + 16 <= a.size(); at += 16) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + at));
-    const auto blanks =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(' '))));
-    if (blanks != 0xFFFFU) {
-      return at + static_cast<std::size_t>(__builtin_ctz(~blanks));
-    }
-  }
-#endif
-  for (; at < a.size(); ++at) {
-    if (a[at] != ' ') {
-      return at;
-    }
-  }
-  return std::string_view::npos;
 }
 
 std::string_view upto_lena(std::string_view a) {

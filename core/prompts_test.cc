@@ -14,6 +14,23 @@
 namespace nest {
 namespace {
 
+// Every length up to three blocks of 16, with the first non-blank at every place, or none; other
+// characters after it must not matter.
+TEST(FirstNonblankTest, AgreesWithTheLibraryAtEveryLengthAndPlace) {
+  for (std::size_t size = 0; size <= 48; ++size) {
+    for (std::size_t first = 0; first <= size; ++first) {
+      std::string text(size, ' ');
+      if (first < size) {
+        text[first] = 'x';
+        if (first + 3 < size) {
+          text[first + 3] = ';';
+        }
+      }
+      EXPECT_EQ(first_nonblank(text), text.find_first_not_of(' ')) << size << " " << first;
+    }
+  }
+}
+
 TEST(LenaTest, SignificantLength) {
   const struct {
     std::string_view text;

@@ -187,7 +187,11 @@ bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
     }
     if (raw[i] == '\t') {
       const std::int64_t stop = ((column - 1) / 8 + 1) * 8 + 1;
-      if (column <= kTextWidth) {
+      if (stop <= kTextWidth - 7) {
+        // At most eight blanks, written at once; the columns past the stop are written again
+        // by what follows, or lie past the line.
+        std::memcpy(out + column - 1, "        ", 8);
+      } else if (column <= kTextWidth) {
         std::memset(
             out + column - 1, ' ',
             static_cast<std::size_t>(std::min<std::int64_t>(stop, kTextWidth + 1) - column));

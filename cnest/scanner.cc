@@ -363,10 +363,8 @@ Scanner::StatementWords Scanner::statement_words() const {
         break;
     }
   };
-  // The candidates hold a first letter of a key and follow a character that may end a
-  // statement: check() decides. The letters b to e are one range: as unsigned bytes, x - 'b' is
-  // at most 3 exactly for them. Every character that ends a statement sorts up to ';' or from
-  // '{' on, as signed bytes, and few others do.
+  // The candidates hold a first letter of a key and follow a character that ends a statement.
+  // The letters b to e are one range: as unsigned bytes, x - 'b' is at most 3 exactly for them.
   std::size_t p = 0;
 #if defined(__SSE2__)
   for (; p < n; p += 16) {
@@ -376,12 +374,16 @@ Scanner::StatementWords Scanner::statement_words() const {
     const __m128i letters =
         _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(from_b, _mm_set1_epi8(3)), from_b),
                      _mm_or_si128(equal_bytes(here, 'g'), equal_bytes(here, 'r')));
-    const __m128i starts = _mm_or_si128(_mm_cmplt_epi8(before, _mm_set1_epi8(';' + 1)),
-                                        _mm_cmpgt_epi8(before, _mm_set1_epi8('{' - 1)));
-    auto candidates = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(letters, starts)));
-    if (n - p < 16) {
-      candidates &= (1U << (n - p)) - 1U;  // past the text stand old bytes
-    }
+    const __m128i starts =
+        _mm_or_si128(_mm_or_si128(_mm_or_si128(equal_bytes(before, ' '), equal_bytes(before, ';')),
+                                  _mm_or_si128(equal_bytes(before, ')'), equal_bytes(before, '{'))),
+                     equal_bytes(before, '}'));
+    // Past the text stand old bytes; the mask is taken without a branch, as the number of
+    // blocks varies from line to line.
+    const auto left = static_cast<unsigned>(std::min<std::size_t>(n - p, 16));
+    const auto candidates_found =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(letters, starts)));
+    auto candidates = candidates_found & ((1U << left) - 1U);
     while (candidates != 0) {
       check(p + static_cast<std::size_t>(__builtin_ctz(candidates)));
       candidates &= candidates - 1;

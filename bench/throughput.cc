@@ -3,7 +3,7 @@
 // listing written to a file, and prints median wall time, MB/s, peak resident memory and the
 // ratio to the floor; then the scaling cases, as time per input byte and peak memory.
 //
-// Usage: throughput --bin BUILD_DIR --data DATA_DIR [--runs N] [--quick]
+// Usage: throughput --bin BUILD_DIR --data DATA_DIR [--runs N] [--quick] [--in-place]
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -109,15 +109,19 @@ struct Command {
 // Runs the commands `runs` times each, taking turns, so that a slow spell of the machine falls on
 // all of them alike. Before each run the listing of the run before is removed and written back
 // to disk: every run starts with no file to empty and no writing-back of another run's listing.
-// Returns each command's median time and highest peak memory.
+// `in_place` leaves it, as a user who lists again does: each run then empties the last one's
+// listing, while the system may still be writing it back. Returns each command's median time
+// and highest peak memory.
 std::vector<Measure> run_interleaved(const Tools& tools, const std::vector<Command>& commands,
-                                     const std::string& listing, int runs) {
+                                     const std::string& listing, int runs, bool in_place) {
   std::vector<std::vector<double>> times(commands.size());
   std::vector<Measure> result(commands.size());
   for (int k = 0; k < runs; ++k) {
     for (std::size_t c = 0; c < commands.size(); ++c) {
-      ::unlink(listing.c_str());
-      ::sync();
+      if (!in_place) {
+        ::unlink(listing.c_str());
+        ::sync();
+      }
       const Measure m = run_once(tools.measure, tools.result, commands[c].argv, commands[c].input);
       times[c].push_back(m.seconds);
       result[c].peak_kb = std::max(result[c].peak_kb, m.peak_kb);
@@ -173,6 +177,7 @@ int main(int argc, char** argv) {
   std::string data = "build/bench/data";
   int runs = 5;
   bool quick = false;
+  bool in_place = false;
   for (int k = 1; k < argc; ++k) {
     const std::string arg = argv[k];
     if (arg == "--bin" && k + 1 < argc) {
@@ -183,9 +188,12 @@ int main(int argc, char** argv) {
       runs = std::max(1, std::atoi(argv[++k]));
     } else if (arg == "--quick") {
       quick = true;
+    } else if (arg == "--in-place") {
+      in_place = true;
     } else {
       std::fprintf(stderr,
-                   "usage: throughput --bin BUILD_DIR --data DATA_DIR [--runs N] [--quick]\n");
+                   "usage: throughput --bin BUILD_DIR --data DATA_DIR [--runs N] [--quick] "
+                   "[--in-place]\n");
       return 2;
     }
   }
@@ -242,10 +250,9 @@ int main(int argc, char** argv) {
   const std::string listing = data + "/listing.out";
   const Tools tools{bin + "/bench/measure", data + "/measure.out"};
 
-  std::printf(
-      "%d runs each, taking turns; listing written to %s, removed and synced before each "
-      "run; times are medians\n\n",
-      runs, listing.c_str());
+  std::printf("%d runs each, taking turns; listing written to %s, %s; times are medians\n\n",
+              runs, listing.c_str(),
+              in_place ? "over the last run's listing" : "removed and synced before each run");
   print_header();
   bool scaling_started = false;
   for (const Input& in : inputs) {
@@ -266,7 +273,7 @@ int main(int argc, char** argv) {
       commands.push_back({{p.path}, dialogue});
       listed.push_back(&p);
     }
-    const std::vector<Measure> measures = run_interleaved(tools, commands, listing, n);
+    const std::vector<Measure> measures = run_interleaved(tools, commands, listing, n, in_place);
     Row floor_row{in.name, "floor", size_of(in.path), measures[0], 0};
     floor_row.floor_seconds = floor_row.m.seconds;
     print_row(floor_row);

@@ -324,8 +324,11 @@ Scanner::StatementWords Scanner::statement_words() const {
   // find tests for the keys' flag words.
   const std::string_view a = scan_text();
   const std::size_t n = a.size();
-  const auto at = [&](std::size_t column) { return column < n ? a[column] : ' '; };
   StatementWords words;
+  if (n < 4) {
+    return words;  // every key is four characters long or longer
+  }
+  const auto at = [&](std::size_t column) { return column < n ? a[column] : ' '; };
   const auto check = [&](std::size_t p) {
     // The scan text has a blank before its first column.
     if (!ends_statement(a.data()[static_cast<std::ptrdiff_t>(p) - 1])) {

@@ -1,16 +1,14 @@
 #include "core/diagram.h"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
-#include <sstream>
-#include <string>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+
 #include "core/diagnostics.h"
 #include "core/test_support.h"
+#include "tests/process.h"
 
 namespace nest {
 namespace {
@@ -31,8 +29,7 @@ class LevelZero : public BlockScanner {
     state.primary.nmark = 0;
     state.hascode = true;
   }
-  void finish(std::string_view b, const Form& form, const LineState&,
-              Streams& streams) override {
+  void finish(std::string_view b, const Form& form, const LineState&, Streams& streams) override {
     if (report_at_end_) {
       errr("Nest levels left hanging at end", form, streams, b);
     }
@@ -94,10 +91,10 @@ TEST(ListSourceTest, LongLinesListedInFullAndNumbered) {
   list_source(source, "x", idl_frame(80), scanner, out.streams());
   const std::string file = out.file();
   const std::string body = file.substr(file.find(kIdlRuler) + kIdlRuler.size());
-  EXPECT_EQ(body,
-            "             a" + std::string(78, ' ') + "|   1\r\n" + std::string(92, ' ') +
-                "|   2\r\n"
-            "             " + long_line + "\r\n");
+  EXPECT_EQ(body, "             a" + std::string(78, ' ') + "|   1\r\n" + std::string(92, ' ') +
+                      "|   2\r\n"
+                      "             " +
+                      long_line + "\r\n");
 }
 
 TEST(ListSourceTest, EndOfFileReportQuotesTheLastLineAsDelivered) {
@@ -117,25 +114,9 @@ TEST(ListSourceTest, EndOfFileReportQuotesTheLastLineAsDelivered) {
 // A directory of its own for each test, removed afterwards.
 class DiagramTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/diagram_test.XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    const std::string command = "rm -rf '" + dir_ + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-  }
-  std::string path(std::string_view name) const { return dir_ + "/" + std::string(name); }
-  void write_file(std::string_view name, std::string_view bytes) const {
-    std::ofstream(path(name), std::ios::binary) << bytes;
-  }
-  std::string read_file(std::string_view name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-  }
+  std::string path(std::string_view name) const { return dir_ / name; }
+  void write_file(std::string_view name, std::string_view bytes) const { dir_.write(name, bytes); }
+  std::string read_file(std::string_view name) const { return dir_.read(name); }
   // Runs the frame; returns the failure text, or "" when the run completed.
   std::string run(const std::string& filnam, const std::string& filnam2) {
     LevelZero scanner;
@@ -150,7 +131,7 @@ class DiagramTest : public ::testing::Test {
     }
   }
 
-  std::string dir_;
+  testing::TempDir dir_;
   std::string console_;
 };
 

@@ -1,38 +1,23 @@
 #include "core/streams.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "tests/process.h"
 
 namespace nest {
 namespace {
 
+// A directory of its own for each test, removed afterwards.
 class FileStreamsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/streams_test.XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    const std::string command = "rm -rf '" + dir_ + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-  }
-  std::string path() const { return dir_ + "/out"; }
-  std::string contents() const {
-    std::ifstream in(path(), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-  }
+  std::string path() const { return dir_ / "out"; }
+  std::string contents() const { return dir_.read("out"); }
 
-  std::string dir_;
+  testing::TempDir dir_;
 };
 
 // Every way of writing, over many buffers, the large writes that bypass the buffer included:
@@ -138,7 +123,7 @@ TEST_F(FileStreamsTest, LinesAcrossTheEdgesOfTheBuffersRead) {
     bytes += k % 3 == 0 ? "\r\n" : k % 3 == 1 ? "\n" : "\r";
   }
   bytes += "last line without an end";
-  std::ofstream(path(), std::ios::binary) << bytes;
+  dir_.write("out", bytes);
 
   const int fd = ::open(path().c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -329,12 +330,23 @@ Scanner::StatementWords Scanner::statement_words() const {
     return words;  // every key is four characters long or longer
   }
   const auto at = [&](std::size_t column) { return column < n ? a[column] : ' '; };
+  // Looks at a candidate: a column `p` that follows a character ending a statement.
   const auto check = [&](std::size_t p) {
-    // The scan text has a blank before its first column.
-    if (!ends_statement(a.data()[static_cast<std::ptrdiff_t>(p) - 1])) {
-      return;
-    }
-    const auto is = [&](std::string_view word) { return nest::word_at(a, p, word); };
+    // Whether `word` (at most 8 characters) stands at `p`: 8 bytes compared at once. The
+    // storage has room for them past any column of the text; what lies past its end is
+    // masked off or, where the word would run past it, never compared.
+    const auto is = [&](std::string_view word) {
+      if (word.size() > n - p) {
+        return false;
+      }
+      std::uint64_t here = 0;
+      std::memcpy(&here, a.data() + p, sizeof here);
+      std::uint64_t key = 0;
+      std::memcpy(&key, word.data(), word.size());
+      std::uint64_t mask = 0;  // the word's bytes, in memory order whatever the byte order
+      std::memset(&mask, 0xFF, word.size());
+      return (here & mask) == key;
+    };
     const auto no_word_after = [&](std::size_t size) {
       return !is_digit(at(p + size)) && !is_lower(at(p + size));
     };
@@ -394,7 +406,10 @@ Scanner::StatementWords Scanner::statement_words() const {
   }
 #endif
   for (; p < n; ++p) {
-    check(p);
+    // The scan text has a blank before its first column.
+    if (ends_statement(a.data()[static_cast<std::ptrdiff_t>(p) - 1])) {
+      check(p);
+    }
   }
   return words;
 }

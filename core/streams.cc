@@ -205,42 +205,27 @@ void ByteSource::skip_pending_lf() {
 namespace {
 
 // The position of the first LF or CR in `bytes`, or npos; sets `plain` when every byte before
-// it lies in 32 to 127. Most lines are short: their end is found 16 bytes at a time where SSE2
-// is there, looking for any byte outside 32 to 127 at once; a long line, or one with such a
-// byte in it, goes to memchr.
+// it lies in 32 to 127. Most lines are short and plain: their end is found 16 bytes at a time
+// where SSE2 is there; a long line, or one with a tab or a control byte, goes to memchr.
 //
 // performance-critical; please benchmark any changes.
 std::size_t line_end(std::string_view bytes, bool& plain) {
-  std::size_t at = 0;
-  plain = false;
-#if defined(__SSE2__)
   constexpr std::size_t kShort = 128;
-  for (; at + 16 <= bytes.size() && at < kShort; at += 16) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + at));
-    // As signed bytes, exactly those below 32 and those from 128 on are less than 32.
-    const auto special =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(block, _mm_set1_epi8(32))));
-    if (special != 0) {
-      const std::size_t first = at + static_cast<std::size_t>(__builtin_ctz(special));
-      if (bytes[first] == '\n' || bytes[first] == '\r') {
-        plain = true;
-        return first;
-      }
-      break;
-    }
+  if (const std::size_t end = plain_line_end(bytes, kShort); end != std::string_view::npos) {
+    plain = true;
+    return end;
   }
-#endif
+  plain = false;
   // The CR search only covers the bytes before the LF.
-  const std::string_view rest = bytes.substr(at);
-  const void* lf = std::memchr(rest.data(), '\n', rest.size());
+  const void* lf = std::memchr(bytes.data(), '\n', bytes.size());
   const std::size_t upto =
-      lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - rest.data())
-                    : rest.size();
-  const void* cr = std::memchr(rest.data(), '\r', upto);
+      lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - bytes.data())
+                    : bytes.size();
+  const void* cr = std::memchr(bytes.data(), '\r', upto);
   if (cr != nullptr) {
-    return at + static_cast<std::size_t>(static_cast<const char*>(cr) - rest.data());
+    return static_cast<std::size_t>(static_cast<const char*>(cr) - bytes.data());
   }
-  return lf != nullptr ? at + upto : std::string_view::npos;
+  return lf != nullptr ? upto : std::string_view::npos;
 }
 
 }  // namespace

@@ -133,6 +133,27 @@ class Sink {
   std::unique_ptr<Worker> writer_;      // started at the first full buffer written behind
 };
 
+/// Where a plain line ends: the position of the first byte of `bytes` outside 32 to 127, when
+/// that is a LF or a CR and lies in the first `limit` bytes (searched in whole blocks of 16, all
+/// inside `bytes`); npos when a line end is not found so, or another such byte comes first.
+///
+/// performance-critical; please benchmark any changes.
+inline std::size_t plain_line_end(std::string_view bytes, std::size_t limit) {
+#if defined(__SSE2__)
+  for (std::size_t at = 0; at < limit && at + 16 <= bytes.size(); at += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + at));
+    // As signed bytes, exactly those below 32 and those from 128 on are less than 32.
+    const auto special =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(block, _mm_set1_epi8(32))));
+    if (special != 0) {
+      const std::size_t end = at + static_cast<std::size_t>(__builtin_ctz(special));
+      return bytes[end] == '\n' || bytes[end] == '\r' ? end : std::string_view::npos;
+    }
+  }
+#endif
+  return std::string_view::npos;
+}
+
 /// Buffered input from a file descriptor, or from bytes in memory.
 ///
 /// Lines end at LF, CR LF or a lone CR. After a CR the source does not wait for the next byte to
@@ -169,32 +190,19 @@ class ByteSource {
   ///
   /// performance-critical; please benchmark any changes.
   bool read_line(std::string_view& line, std::size_t cap, bool& plain) {
-#if defined(__SSE2__)
-    // Most lines are short and plain and end well inside the buffer: their end is the first
-    // byte outside 32 to 127, found here a block of 16 at a time. Anything else is left to
-    // the general case.
+    // Most lines are short and plain and end well inside the buffer.
     std::string_view rest = window_;
     if (pending_cr_ && !rest.empty() && rest.front() == '\n') {
       rest.remove_prefix(1);
     }
-    for (std::size_t at = 0; at < kInlineSearch && at + 16 <= rest.size(); at += 16) {
-      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rest.data() + at));
-      // As signed bytes, exactly those below 32 and those from 128 on are less than 32.
-      const auto special =
-          static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(block, _mm_set1_epi8(32))));
-      if (special != 0) {
-        const std::size_t end = at + static_cast<std::size_t>(__builtin_ctz(special));
-        if (rest[end] != '\n' && rest[end] != '\r') {
-          break;
-        }
-        line = rest.substr(0, std::min(end, cap));
-        plain = true;
-        pending_cr_ = rest[end] == '\r';
-        window_ = rest.substr(end + 1);
-        return true;
-      }
+    if (const std::size_t end = plain_line_end(rest, kInlineSearch);
+        end != std::string_view::npos) {
+      line = rest.substr(0, std::min(end, cap));
+      plain = true;
+      pending_cr_ = rest[end] == '\r';
+      window_ = rest.substr(end + 1);
+      return true;
     }
-#endif
     return read_any_line(line, cap, plain);
   }
 
@@ -205,9 +213,7 @@ class ByteSource {
   /// Throws away the rest of the current line, its line end included.
   void skip_line();
 
-  const std::string& name() const {
-    return name_;
-  }
+  const std::string& name() const { return name_; }
 
  private:
   static constexpr std::size_t kInlineSearch = 64;  // bytes searched for a line end inline

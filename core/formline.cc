@@ -89,7 +89,6 @@ class Record {
     return cells_;
   }
   void drawn(std::int64_t column) { last_ = std::max(last_, column); }
-  char at(std::int64_t column) const { return column <= filled_ ? cells_[column - 1] : ' '; }
   void flag(char c) {
     cells_[0] = c;
     if (c != ' ') {

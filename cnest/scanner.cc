@@ -385,10 +385,18 @@ Scanner::StatementWords Scanner::statement_words() const {
   for (; p < n; p += 16) {
     const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p));
     const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p - 1));
-    const __m128i from_b = _mm_sub_epi8(here, _mm_set1_epi8('b'));
-    const __m128i letters =
-        _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(from_b, _mm_set1_epi8(3)), from_b),
-                     _mm_or_si128(equal_bytes(here, 'g'), equal_bytes(here, 'r')));
+    // The first two letters of every key: "go", "re", "br", "ex", "co", "ca", "de".
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p + 1));
+    const __m128i next_e = equal_bytes(next, 'e');
+    const __m128i next_o = equal_bytes(next, 'o');
+    const __m128i letters = _mm_or_si128(
+        _mm_or_si128(
+            _mm_or_si128(_mm_and_si128(equal_bytes(here, 'g'), next_o),
+                         _mm_and_si128(_mm_or_si128(equal_bytes(here, 'r'), equal_bytes(here, 'd')),
+                                       next_e)),
+            _mm_or_si128(_mm_and_si128(equal_bytes(here, 'b'), equal_bytes(next, 'r')),
+                         _mm_and_si128(equal_bytes(here, 'e'), equal_bytes(next, 'x')))),
+        _mm_and_si128(equal_bytes(here, 'c'), _mm_or_si128(next_o, equal_bytes(next, 'a'))));
     const __m128i starts =
         _mm_or_si128(_mm_or_si128(_mm_or_si128(equal_bytes(before, ' '), equal_bytes(before, ';')),
                                   _mm_or_si128(equal_bytes(before, ')'), equal_bytes(before, '{'))),

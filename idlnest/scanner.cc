@@ -286,16 +286,21 @@ Scanner::WordKeys Scanner::word_keys() const {
         break;
     }
   };
-  // The candidates hold one of the four first letters and follow a blank or a ")". The text is
-  // followed by blank padding, so it can be read 16 columns at a time.
+  // The candidates hold the first two letters of a key and follow a blank or a ")". The text
+  // is followed by blank padding, so it can be read 16 columns at a time, one column on.
   std::size_t p = 0;
 #if defined(__SSE2__)
   for (; p < n; p += 16) {
     const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p));
     const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p - 1));
+    // The first two letters of the keys: "go", "re", "ca", "en". Fewer candidates are fewer
+    // to look at one by one, whose number the processor cannot foresee.
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p + 1));
     const __m128i letters =
-        _mm_or_si128(_mm_or_si128(equal_bytes(here, 'g'), equal_bytes(here, 'r')),
-                     _mm_or_si128(equal_bytes(here, 'c'), equal_bytes(here, 'e')));
+        _mm_or_si128(_mm_or_si128(_mm_and_si128(equal_bytes(here, 'g'), equal_bytes(next, 'o')),
+                                  _mm_and_si128(equal_bytes(here, 'r'), equal_bytes(next, 'e'))),
+                     _mm_or_si128(_mm_and_si128(equal_bytes(here, 'c'), equal_bytes(next, 'a')),
+                                  _mm_and_si128(equal_bytes(here, 'e'), equal_bytes(next, 'n'))));
     const __m128i starts = _mm_or_si128(equal_bytes(before, ' '), equal_bytes(before, ')'));
     auto candidates = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(letters, starts)));
     while (candidates != 0) {

@@ -156,37 +156,50 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
       c = static_cast<char>(c - 'A' + 'a');
     }
     // A backslash right before the quote that would close a literal keeps it open.
-    const bool after_backslash = i > 0 && line[i - 1] == '\\';
-    if (c == '\'' && !indouble && !incomment_) {
-      insingle = !insingle || after_backslash;
-    }
-    if (c == '"' && !insingle && !incomment_) {
-      indouble = !indouble || after_backslash;
-    }
-    if (c == '/' && !insingle && !indouble) {
-      const char next = next_of(i);
-      if (next == '/') {
-        // The rest of the line is a comment, even inside a "/*" comment: a "*/" after it on
-        // the same line is not seen.
-        state.hascomment = true;
-        return false;
-      }
-      if (next == '*') {
-        if (incomment_) {
-          nest::warn("nested comment", form, streams, b);
+    const auto after_backslash = [&] { return i > 0 && line[i - 1] == '\\'; };
+    switch (c) {
+      case '\'':
+        if (!indouble && !incomment_) {
+          insingle = !insingle || after_backslash();
         }
-        incomment_ = true;
-        state.hascomment = true;
-        c = ' ';
-        ++i;
-      }
-    } else if (c == '*' && !insingle && !indouble && next_of(i) == '/') {
-      if (!incomment_) {
-        nest::errr("/ without /* clause", form, streams, b);
-      }
-      incomment_ = false;
-      c = ' ';
-      ++i;
+        break;
+      case '"':
+        if (!insingle && !incomment_) {
+          indouble = !indouble || after_backslash();
+        }
+        break;
+      case '/':
+        if (!insingle && !indouble) {
+          const char next = next_of(i);
+          if (next == '/') {
+            // The rest of the line is a comment, even inside a "/*" comment: a "*/" after it
+            // on the same line is not seen.
+            state.hascomment = true;
+            return false;
+          }
+          if (next == '*') {
+            if (incomment_) {
+              nest::warn("nested comment", form, streams, b);
+            }
+            incomment_ = true;
+            state.hascomment = true;
+            c = ' ';
+            ++i;
+          }
+        }
+        break;
+      case '*':
+        if (!insingle && !indouble && next_of(i) == '/') {
+          if (!incomment_) {
+            nest::errr("/ without /* clause", form, streams, b);
+          }
+          incomment_ = false;
+          c = ' ';
+          ++i;
+        }
+        break;
+      default:
+        break;
     }
     if (incomment_) {
       c = ' ';

@@ -188,9 +188,13 @@ bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
         if (write == 0 || out[write - 1] != ' ') {
           out[write++] = ' ';
         }
-        do {
-          ++i;
-        } while (i < n && b[i] == ' ');
+        // The rest of the run, at once: blanks collapse in the scan text.
+        if (const std::size_t next = nest::first_nonblank(b.substr(i));
+            next != std::string_view::npos) {
+          i += next;
+        } else {
+          i = n;
+        }
         break;
       case ';':
         state.hascomment = true;

@@ -391,47 +391,9 @@ Scanner::StatementWords Scanner::statement_words() const {
         break;
     }
   };
-  // The candidates hold a first letter of a key and follow a character that ends a statement.
-  // The letters b to e are one range: as unsigned bytes, x - 'b' is at most 3 exactly for them.
-  std::size_t p = 0;
-#if defined(__SSE2__)
-  for (; p < n; p += 16) {
-    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p));
-    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p - 1));
-    // The first two letters of every key: "go", "re", "br", "ex", "co", "ca", "de".
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p + 1));
-    const __m128i next_e = equal_bytes(next, 'e');
-    const __m128i next_o = equal_bytes(next, 'o');
-    const __m128i letters = _mm_or_si128(
-        _mm_or_si128(
-            _mm_or_si128(_mm_and_si128(equal_bytes(here, 'g'), next_o),
-                         _mm_and_si128(_mm_or_si128(equal_bytes(here, 'r'), equal_bytes(here, 'd')),
-                                       next_e)),
-            _mm_or_si128(_mm_and_si128(equal_bytes(here, 'b'), equal_bytes(next, 'r')),
-                         _mm_and_si128(equal_bytes(here, 'e'), equal_bytes(next, 'x')))),
-        _mm_and_si128(equal_bytes(here, 'c'), _mm_or_si128(next_o, equal_bytes(next, 'a'))));
-    const __m128i starts =
-        _mm_or_si128(_mm_or_si128(_mm_or_si128(equal_bytes(before, ' '), equal_bytes(before, ';')),
-                                  _mm_or_si128(equal_bytes(before, ')'), equal_bytes(before, '{'))),
-                     equal_bytes(before, '}'));
-    // Past the text stand old bytes; the mask is taken without a branch, as the number of
-    // blocks varies from line to line.
-    const auto left = static_cast<unsigned>(std::min<std::size_t>(n - p, 16));
-    const auto candidates_found =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(letters, starts)));
-    auto candidates = candidates_found & ((1U << left) - 1U);
-    while (candidates != 0) {
-      check(p + static_cast<std::size_t>(__builtin_ctz(candidates)));
-      candidates &= candidates - 1;
-    }
-  }
-#endif
-  for (; p < n; ++p) {
-    // The scan text has a blank before its first column.
-    if (ends_statement(a.data()[static_cast<std::ptrdiff_t>(p) - 1])) {
-      check(p);
-    }
-  }
+  // "goto" and "go to", "return", "break", "exit", "continue", "case" and "default", after a
+  // blank, ";", ")", "{" or "}".
+  nest::for_each_key_start(a, " ;){}", "gorebrexcocade", check);
   return words;
 }
 

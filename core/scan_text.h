@@ -108,4 +108,58 @@ template <char... kStops>
   return nonblank;
 }
 
+/// Calls `check(p)`, in order, for every column `p` of the scan text `a` that holds the first
+/// two characters of a key, given in `pairs` (two characters each), and follows one of the
+/// characters of `starts` (column 0 follows the blank at a.data()[-1]). The caller's check
+/// decides the rest. Looking at fewer candidates one by one matters more than the few compares
+/// it takes: their number, from line to line, is what the processor cannot foresee.
+///
+/// The storage of `a` must be readable one byte before it and 17 bytes past its end; what
+/// stands past the end may be anything. Always inlined, so that the keys are constants.
+///
+/// performance-critical; please benchmark any changes.
+template <typename Check>
+[[gnu::always_inline]] inline void for_each_key_start(std::string_view a, std::string_view starts,
+                                                      std::string_view pairs, const Check& check) {
+  const std::size_t n = a.size();
+  std::size_t p = 0;
+#if defined(__SSE2__)
+  for (; p < n; p += 16) {
+    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p - 1));
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p + 1));
+    __m128i after_start = _mm_setzero_si128();
+    for (const char c : starts) {
+      after_start = _mm_or_si128(after_start, equal_bytes(before, c));
+    }
+    __m128i key_start = _mm_setzero_si128();
+    for (std::size_t k = 0; k + 1 < pairs.size(); k += 2) {
+      key_start = _mm_or_si128(
+          key_start, _mm_and_si128(equal_bytes(here, pairs[k]), equal_bytes(next, pairs[k + 1])));
+    }
+    // Past the text may stand anything; the mask is taken without a branch, as the number of
+    // blocks varies from line to line.
+    const auto left = static_cast<unsigned>(n - p < 16 ? n - p : 16);
+    auto candidates =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(key_start, after_start))) &
+        ((1U << left) - 1U);
+    while (candidates != 0) {
+      check(p + static_cast<std::size_t>(__builtin_ctz(candidates)));
+      candidates &= candidates - 1;
+    }
+  }
+#endif
+  for (; p < n; ++p) {
+    const char next = p + 1 < n ? a[p + 1] : ' ';
+    bool key = false;
+    for (std::size_t k = 0; k + 1 < pairs.size(); k += 2) {
+      key = key || (a[p] == pairs[k] && next == pairs[k + 1]);
+    }
+    if (key &&
+        starts.find(a.data()[static_cast<std::ptrdiff_t>(p) - 1]) != std::string_view::npos) {
+      check(p);
+    }
+  }
+}
+
 }  // namespace nest

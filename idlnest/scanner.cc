@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <string>
 
 #include "core/diagnostics.h"
@@ -145,14 +141,6 @@ int find(std::string_view text, std::string_view key, int flags) {
   return 0;
 }
 
-namespace {
-
-#if defined(__SSE2__)
-using nest::equal_bytes;
-#endif
-
-}  // namespace
-
 bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
   constexpr std::size_t width = nest::kTextWidth;
   // Columns past the line's last non-blank character are not scanned, nor those past 5000.
@@ -290,32 +278,8 @@ Scanner::WordKeys Scanner::word_keys() const {
         break;
     }
   };
-  // The candidates hold the first two letters of a key and follow a blank or a ")". The text
-  // is followed by blank padding, so it can be read 16 columns at a time, one column on.
-  std::size_t p = 0;
-#if defined(__SSE2__)
-  for (; p < n; p += 16) {
-    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p));
-    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p - 1));
-    // The first two letters of the keys: "go", "re", "ca", "en". Fewer candidates are fewer
-    // to look at one by one, whose number the processor cannot foresee.
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p + 1));
-    const __m128i letters =
-        _mm_or_si128(_mm_or_si128(_mm_and_si128(equal_bytes(here, 'g'), equal_bytes(next, 'o')),
-                                  _mm_and_si128(equal_bytes(here, 'r'), equal_bytes(next, 'e'))),
-                     _mm_or_si128(_mm_and_si128(equal_bytes(here, 'c'), equal_bytes(next, 'a')),
-                                  _mm_and_si128(equal_bytes(here, 'e'), equal_bytes(next, 'n'))));
-    const __m128i starts = _mm_or_si128(equal_bytes(before, ' '), equal_bytes(before, ')'));
-    auto candidates = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(letters, starts)));
-    while (candidates != 0) {
-      check(p + static_cast<std::size_t>(__builtin_ctz(candidates)));
-      candidates &= candidates - 1;
-    }
-  }
-#endif
-  for (; p < n; ++p) {
-    check(p);
-  }
+  // "goto", "return", "case " and "end ", after a blank or a ")".
+  nest::for_each_key_start(a, " )", "gorecaen", check);
   return keys;
 }
 

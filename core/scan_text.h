@@ -35,17 +35,7 @@ inline unsigned bits_of(__m128i bytes, char c) {
   }
   const std::size_t left = line.size() - i;
   end = 1U << left;
-  alignas(16) char tail[32] = {};
-  if (line.size() >= 16) {
-    // The block that ends the line, moved down so that column i comes first (through memory:
-    // SSE2 has no variable byte shift).
-    _mm_store_si128(
-        reinterpret_cast<__m128i*>(tail),
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + line.size() - 16)));
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(tail + 16 - left));
-  }
-  copy_bytes(tail, line.data() + i, left);
-  return _mm_load_si128(reinterpret_cast<const __m128i*>(tail));
+  return load_tail(line.data() + i, left);
 }
 
 /// The 16 bytes with A to Z lower-cased.

@@ -2,12 +2,15 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/line_feed.h"
 #include "core/prompts.h"
 #include "core/reader.h"
 
@@ -69,10 +72,9 @@ bool names_a_file(std::string_view filnam2) {
   return first != std::string_view::npos && static_cast<unsigned char>(filnam2[first]) > ' ';
 }
 
-}  // namespace
-
-void list_source(ByteSource& source, std::string_view filnam, const Frame& frame,
-                 BlockScanner& scanner, Streams& streams) {
+// What comes before the first line: the page header (when listing to a file, naming `filnam`),
+// the ruler and an empty record.
+void write_heading(std::string_view filnam, const Frame& frame, Streams& streams) {
   Sink& listing = streams.listing;
   if (streams.tofile) {
     listing.write(" \f=============--");
@@ -82,6 +84,33 @@ void list_source(ByteSource& source, std::string_view filnam, const Frame& frame
   listing.blanks(static_cast<std::size_t>(frame.ruler_indent));
   listing.record(kRuler);
   listing.record("");
+}
+
+}  // namespace
+
+void list_source(LineFeed& feed, std::string_view filnam, const Frame& frame,
+                 BlockScanner& scanner, Streams& streams) {
+  write_heading(filnam, frame, streams);
+  Form form;
+  form.fill(' ');
+  std::int64_t linecount = 0;
+  LineState state;
+  GlyphTable glyphs;
+  std::string_view b;
+  std::string_view last;  // the end-of-file report quotes the last line
+  while (feed.next(b, streams)) {
+    // Counted and numbered as irdlin did on the reading thread.
+    format_line_number(++linecount, form);
+    scanner.scan(b, form, state, streams);
+    formline(b, state, form, frame.render, glyphs, streams);
+    last = b;
+  }
+  scanner.finish(last, form, state, streams);
+}
+
+void list_source(ByteSource& source, std::string_view filnam, const Frame& frame,
+                 BlockScanner& scanner, Streams& streams) {
+  write_heading(filnam, frame, streams);
 
   // Two line buffers in turn: at the end of the source the other one still holds the last line,
   // which the end-of-file report quotes.
@@ -121,7 +150,22 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
     file.write_behind();
   }
   Streams streams{console, file, true};
-  list_source(source, filnam, frame, scanner, streams);
+  // From a regular file into another, the lines are read on a thread of their own while the
+  // ones before are listed. Reading a regular file never waits for long, so that thread can
+  // always be stopped when the listing fails.
+  std::unique_ptr<LineFeed> feed;
+  if (output_is_a_file && S_ISREG(source_info.st_mode)) {
+    try {
+      feed = std::make_unique<LineFeed>(source, frame.maxlen);
+    } catch (const std::system_error&) {
+      // No thread to be had: the lines are read in turn.
+    }
+  }
+  if (feed != nullptr) {
+    list_source(*feed, filnam, frame, scanner, streams);
+  } else {
+    list_source(source, filnam, frame, scanner, streams);
+  }
   file.flush();
   if (::close(output_fd.release()) != 0) {
     throw system_failure("cannot write", output_name, errno);

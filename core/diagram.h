@@ -10,6 +10,8 @@
 
 namespace nest {
 
+class LineFeed;
+
 /// The language's part of a listing run: the per-line step and the end-of-file check.
 class BlockScanner {
  public:
@@ -36,6 +38,12 @@ struct Frame {
 /// the ruler and an empty record, then every line through `scanner` and the renderer, then the
 /// scanner's end-of-file check.
 void list_source(ByteSource& source, std::string_view filnam, const Frame& frame,
+                 BlockScanner& scanner, Streams& streams);
+
+/// As above, with the lines read ahead by `feed` (for a listing file: streams.tofile).
+///
+/// performance-critical; please benchmark any changes.
+void list_source(LineFeed& feed, std::string_view filnam, const Frame& frame,
                  BlockScanner& scanner, Streams& streams);
 
 /// The listing run of a program: opens the source `filnam` (trailing blanks are not part of a

@@ -186,6 +186,27 @@ TEST_F(DiagramTest, FailuresOfTheEnvironment) {
   EXPECT_NE(::access(path("o.lst").c_str(), F_OK), 0);
 }
 
+TEST_F(DiagramTest, AFileListedIntoAFileIsTheListingOfTheLinesInTurn) {
+  // From a file into a file the lines are read ahead on a thread of their own; what each
+  // stream gets must not change, the warnings of the reader and the report at the end included.
+  std::string source;
+  for (int k = 0; k < 9000; ++k) {
+    source += k % 7 == 0 ? "\f" + std::string(200, 'w') + "\r\n" : "\tline " + std::to_string(k) + "\n";
+  }
+  write_file("a.pro", source);
+  LevelZero scanner(true);
+  Sink console(&console_);
+  diagram(path("a.pro"), path("a.lst"), idl_frame(), scanner, console);
+  console.flush();
+
+  Captured in_turn(true);
+  ByteSource bytes(source);
+  LevelZero same(true);
+  list_source(bytes, path("a.pro"), idl_frame(), same, in_turn.streams());
+  EXPECT_EQ(read_file("a.lst"), in_turn.file());
+  EXPECT_EQ(console_, in_turn.console());
+}
+
 TEST_F(DiagramTest, RefusesToListOverItsOwnSource) {
   const std::string source = "pro demo\nend\n";
   write_file("a.pro", source);

@@ -110,6 +110,8 @@ class Sink {
   }
   /// Writes out everything buffered; throws Fatal on failure.
   void flush();
+  /// The number of bytes written but not yet written out.
+  std::size_t buffered() const { return used_; }
   const std::string& name() const { return name_; }
 
  private:

@@ -13,6 +13,7 @@
 #include "cnest/scanner.h"
 #include "core/diagram.h"
 #include "core/formline.h"
+#include "core/line_feed.h"
 #include "core/reader.h"
 #include "core/test_support.h"
 #include "idlnest/scanner.h"
@@ -431,16 +432,42 @@ class TracingCScanner : public nest::BlockScanner {
   std::int64_t line_ = 0;
 };
 
-Listing real_c(const std::string& source_bytes, const model::Options& o) {
-  Listing run;
+// Lists `source_bytes` with `scanner`: the lines read in turn, or, with `read_ahead` (to a
+// file only), on a thread of their own.
+template <typename Scanner>
+void list(const std::string& source_bytes, const model::Options& o, const nest::Frame& frame,
+          Scanner& scanner, bool read_ahead, Listing& run) {
   nest::testing::Captured out(o.tofile == 1);
   nest::ByteSource source(source_bytes);
-  TracingCScanner scanner(run.trace);
-  const nest::Frame frame = cnest::frame(static_cast<int>(o.numcol), static_cast<int>(o.ibmpc),
-                                         static_cast<int>(o.maxlen));
-  nest::list_source(source, o.filnam, frame, scanner, out.streams());
+  if (read_ahead) {
+    nest::LineFeed feed(source, frame.maxlen);
+    nest::list_source(feed, o.filnam, frame, scanner, out.streams());
+  } else {
+    nest::list_source(source, o.filnam, frame, scanner, out.streams());
+  }
   run.console = out.console();
   run.file = out.file();
+}
+
+// The listing read ahead is the one read in turn, step for step.
+void expect_same_read_ahead(const Listing& in_turn, const Listing& ahead) {
+  EXPECT_EQ(ahead.console, in_turn.console);
+  EXPECT_EQ(ahead.file, in_turn.file);
+  EXPECT_EQ(ahead.trace, in_turn.trace);
+}
+
+Listing real_c(const std::string& source_bytes, const model::Options& o) {
+  const nest::Frame frame = cnest::frame(static_cast<int>(o.numcol), static_cast<int>(o.ibmpc),
+                                         static_cast<int>(o.maxlen));
+  Listing run;
+  TracingCScanner scanner(run.trace);
+  list(source_bytes, o, frame, scanner, false, run);
+  if (o.tofile == 1) {
+    Listing ahead;
+    TracingCScanner again(ahead.trace);
+    list(source_bytes, o, frame, again, true, ahead);
+    expect_same_read_ahead(run, ahead);
+  }
   return run;
 }
 
@@ -454,15 +481,17 @@ Listing model_c(const std::string& source_bytes, const model::Options& o) {
 }
 
 Listing real_idl(const std::string& source_bytes, const model::Options& o) {
-  Listing run;
-  nest::testing::Captured out(o.tofile == 1);
-  nest::ByteSource source(source_bytes);
-  TracingIdlScanner scanner(o.warnend != 0, o.warnquote != 0, run.trace);
   const nest::Frame frame = idlnest::frame(static_cast<int>(o.numcol), static_cast<int>(o.ibmpc),
                                            static_cast<int>(o.maxlen));
-  nest::list_source(source, o.filnam, frame, scanner, out.streams());
-  run.console = out.console();
-  run.file = out.file();
+  Listing run;
+  TracingIdlScanner scanner(o.warnend != 0, o.warnquote != 0, run.trace);
+  list(source_bytes, o, frame, scanner, false, run);
+  if (o.tofile == 1) {
+    Listing ahead;
+    TracingIdlScanner again(o.warnend != 0, o.warnquote != 0, ahead.trace);
+    list(source_bytes, o, frame, again, true, ahead);
+    expect_same_read_ahead(run, ahead);
+  }
   return run;
 }
 

@@ -1,0 +1,166 @@
+#include "core/line_feed.h"
+
+#include <utility>
+
+#include "core/reader.h"
+#include "core/text.h"
+
+namespace nest {
+
+namespace {
+
+constexpr std::size_t kBatches = 4;
+// A batch ends at this many lines, when its text could not take one more line, or when this
+// much output is held back for its lines.
+constexpr std::size_t kBatchLines = 4096;
+constexpr std::size_t kBatchText = std::size_t{1} << 18;
+constexpr std::size_t kBatchHeld = std::size_t{1} << 16;
+
+}  // namespace
+
+struct LineFeed::Batch {
+  Batch() { ends.reserve(kBatchLines); }
+
+  bool full() const {
+    return ends.size() == kBatchLines || text_size + kTextWidth > kBatchText ||
+           listing.size() + listing_sink.buffered() + console.size() + console_sink.buffered() >=
+               kBatchHeld;
+  }
+  void clear() {
+    ends.clear();
+    text_size = 0;
+    held.clear();
+    listing.clear();
+    console.clear();
+    last = false;
+    failure = nullptr;
+  }
+
+  std::unique_ptr<char[]> text = std::make_unique_for_overwrite<char[]>(kBatchText);
+  std::size_t text_size = 0;
+  std::vector<std::uint32_t> ends;  // where each line's text ends; the next one starts there
+  std::vector<Held> held;           // in the order of their lines
+  std::string listing;              // what irdlin wrote to the listing
+  std::string console;              // and to the console
+  Sink listing_sink{&listing};
+  Sink console_sink{&console};
+  Streams streams{console_sink, listing_sink, true};
+  bool last = false;             // the source ends after its lines
+  std::exception_ptr failure;    // what ended the reading, if not the end of the source
+};
+
+LineFeed::LineFeed(ByteSource& source, int maxlen) {
+  for (std::size_t k = 0; k < kBatches; ++k) {
+    batches_.push_back(std::make_unique<Batch>());
+  }
+  reader_ = std::thread([this, &source, maxlen] { read_all(source, maxlen); });
+}
+
+LineFeed::~LineFeed() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  reader_.join();
+}
+
+void LineFeed::read_all(ByteSource& source, int maxlen) {
+  LineBuffer line;
+  Form form;
+  form.fill(' ');
+  std::int64_t linecount = 0;
+  for (std::size_t k = 0;; ++k) {
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return stopping_ || k < freed_ + kBatches; });
+      if (stopping_) {
+        return;
+      }
+    }
+    Batch& batch = *batches_[k % kBatches];
+    batch.clear();
+    try {
+      while (!batch.full()) {
+        const std::size_t listing_before = batch.listing.size() + batch.listing_sink.buffered();
+        const std::size_t console_before = batch.console.size() + batch.console_sink.buffered();
+        if (irdlin(source, batch.streams, maxlen, line, linecount, form)) {
+          batch.last = true;
+          break;
+        }
+        const std::string_view text = line.view();
+        copy_bytes(batch.text.get() + batch.text_size, text.data(), text.size());
+        batch.text_size += text.size();
+        const std::size_t listing_after = batch.listing.size() + batch.listing_sink.buffered();
+        const std::size_t console_after = batch.console.size() + batch.console_sink.buffered();
+        if (listing_after != listing_before || console_after != console_before) {
+          batch.held.push_back({static_cast<std::uint32_t>(batch.ends.size()),
+                                static_cast<std::uint32_t>(listing_after),
+                                static_cast<std::uint32_t>(console_after)});
+        }
+        batch.ends.push_back(static_cast<std::uint32_t>(batch.text_size));
+      }
+      batch.listing_sink.flush();
+      batch.console_sink.flush();
+    } catch (...) {
+      batch.failure = std::current_exception();
+      batch.last = true;
+    }
+    {
+      const std::lock_guard lock(mutex_);
+      filled_ = k + 1;
+    }
+    changed_.notify_all();
+    if (batch.last) {
+      return;
+    }
+  }
+}
+
+bool LineFeed::next_batch() {
+  Batch* next = nullptr;
+  if (current_ == nullptr || !current_->last) {
+    const std::size_t index = freed_ + (current_ != nullptr ? 1 : 0);
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return filled_ > index; });
+    next = batches_[index % kBatches].get();
+  }
+  if (next == nullptr || next->ends.empty()) {
+    // The end: the last line, if any, stays where it is.
+    Batch* const ended = next != nullptr ? next : current_;
+    if (ended->failure) {
+      std::rethrow_exception(std::exchange(ended->failure, nullptr));
+    }
+    return false;
+  }
+  if (current_ != nullptr) {
+    {
+      const std::lock_guard lock(mutex_);
+      ++freed_;
+    }
+    changed_.notify_all();
+  }
+  current_ = next;
+  text_ = next->text.get();
+  ends_ = next->ends.data();
+  count_ = next->ends.size();
+  held_lines_ = next->held.data();
+  held_count_ = next->held.size();
+  taken_ = 0;
+  held_ = 0;
+  listing_written_ = 0;
+  console_written_ = 0;
+  return true;
+}
+
+void LineFeed::write_held(Streams& streams) {
+  const Held& held = held_lines_[held_++];
+  streams.listing.write(std::string_view(current_->listing)
+                            .substr(listing_written_, held.listing_end - listing_written_));
+  streams.console.write(std::string_view(current_->console)
+                            .substr(console_written_, held.console_end - console_written_));
+  listing_written_ = held.listing_end;
+  console_written_ = held.console_end;
+}
+
+}  // namespace nest

@@ -1,0 +1,136 @@
+#include "core/line_feed.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "core/reader.h"
+#include "core/test_support.h"
+#include "tests/process.h"
+
+namespace nest {
+namespace {
+
+using testing::Captured;
+
+constexpr int kMaxlen = 60;
+
+// Both streams after each line read in turn by irdlin, with the line and a mark written after
+// it; then the line the caller holds at the end.
+struct Lines {
+  std::string file;
+  std::string console;
+  std::string last;
+};
+
+Lines read_in_turn(const std::string& source) {
+  Captured out(true);
+  ByteSource input(source);
+  LineBuffer buffers[2];
+  int current = 0;
+  Form form;
+  form.fill(' ');
+  std::int64_t linecount = 0;
+  while (!irdlin(input, out.streams(), kMaxlen, buffers[current], linecount, form)) {
+    out.streams().listing.record(buffers[current].view());
+    out.streams().console.write("|");
+    current ^= 1;
+  }
+  return {out.file(), out.console(), std::string(buffers[current ^ 1].view())};
+}
+
+Lines read_ahead(const std::string& source) {
+  Captured out(true);
+  ByteSource input(source);
+  Lines lines;
+  {
+    LineFeed feed(input, kMaxlen);
+    std::string_view line;
+    std::string_view last;
+    while (feed.next(line, out.streams())) {
+      out.streams().listing.record(line);
+      out.streams().console.write("|");
+      last = line;
+    }
+    lines.last = last;  // still valid after the end
+  }
+  lines.file = out.file();
+  lines.console = out.console();
+  return lines;
+}
+
+std::string repeated(const std::string& line, int times) {
+  std::string out;
+  for (int k = 0; k < times; ++k) {
+    out += line;
+  }
+  return out;
+}
+
+TEST(LineFeedTest, GivesTheLinesAndTheirOutputAsIrdlinInTurn) {
+  const std::string long_line = std::string(70, 'w') + "\n";           // a warning
+  const std::string too_long = std::string(4995, 'x') + "\n";          // two warnings
+  const struct {
+    const char* name;
+    std::string source;
+  } cases[] = {
+      {"empty", ""},
+      {"no line end", "only"},
+      {"line ends of every kind", "a\r\nb\rc\n\n\r\rd"},
+      {"page breaks, tabs and control bytes", "\fx\n\t\x01y\x7f\n\f\n"},
+      {"warnings", "a\n" + long_line + "b\n" + too_long + "c"},
+      // Batches end at a number of lines, at a size of text and at a size of held output; the
+      // last line falls on each side of such an end.
+      {"many short lines", repeated("line\n", 4096 * 2)},
+      {"many short lines and one", repeated("line\n", 4096 * 2 + 1)},
+      {"lines filling the text of batches", repeated(std::string(4900, 'q') + "\n", 130)},
+      {"lines with warnings filling the held output", repeated(long_line, 1500)},
+      {"warnings and plain lines in turn", repeated("a\n" + long_line + "\n", 3000)},
+  };
+  for (const auto& c : cases) {
+    const Lines in_turn = read_in_turn(c.source);
+    const Lines ahead = read_ahead(c.source);
+    EXPECT_EQ(ahead.file, in_turn.file) << c.name;
+    EXPECT_EQ(ahead.console, in_turn.console) << c.name;
+    EXPECT_EQ(ahead.last, in_turn.last) << c.name;
+  }
+}
+
+TEST(LineFeedTest, AReadFailureIsThrownWhereTheLinesEnd) {
+  testing::TempDir dir;
+  const int fd = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  ByteSource source(fd, "folder");
+  Captured out(true);
+  {
+    LineFeed feed(source, kMaxlen);
+    std::string_view line;
+    EXPECT_THROW(
+        {
+          try {
+            feed.next(line, out.streams());
+          } catch (const Fatal& failure) {
+            EXPECT_STREQ(failure.what(), "cannot read 'folder': Is a directory");
+            throw;
+          }
+        },
+        Fatal);
+  }
+  ::close(fd);
+}
+
+TEST(LineFeedTest, StopsWhenTheListingStopsEarly) {
+  // The reader is batches ahead when the feed goes: it must stop and be waited for.
+  const std::string source = repeated("some line\n", 100000);
+  Captured out(true);
+  ByteSource input(source);
+  LineFeed feed(input, kMaxlen);
+  std::string_view line;
+  ASSERT_TRUE(feed.next(line, out.streams()));
+  EXPECT_EQ(line, "some line");
+}
+
+}  // namespace
+}  // namespace nest

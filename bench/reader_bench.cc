@@ -3,6 +3,7 @@
 
 #include "bench/corpus.h"
 #include "bench/support.h"
+#include "core/line_feed.h"
 #include "core/reader.h"
 
 namespace {
@@ -44,5 +45,22 @@ void BM_irdlin_empty(benchmark::State& state) {
   read_all(state, source);
 }
 BENCHMARK(BM_irdlin_empty);
+
+// The same lines read a batch ahead on a thread of their own, as a listing from a file into a
+// file takes them: what the listing thread waits for, and what the handover costs.
+void BM_line_feed_c(benchmark::State& state) {
+  static const std::string source = bench::c_source(4'000'000);
+  bench::NullStreams out;
+  for (auto _ : state) {
+    nest::ByteSource input(source);
+    nest::LineFeed feed(input, 160);
+    std::string_view line;
+    while (feed.next(line, out.streams())) {
+      benchmark::DoNotOptimize(line.data());
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(source.size()));
+}
+BENCHMARK(BM_line_feed_c)->UseRealTime();
 
 }  // namespace

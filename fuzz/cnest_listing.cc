@@ -2,13 +2,15 @@
 //
 // Input: the answers numcol, ibmpc and maxlen (see FuzzInput::answer), a source file name of up
 // to 64 bytes (FuzzInput::text), then the source bytes. The source is listed once to a file and
-// once to the screen, and the pair is checked.
+// once to the screen, and the pair is checked; it is listed to a file again with its lines read
+// ahead, which must change nothing.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "cnest/scanner.h"
 #include "core/diagram.h"
+#include "core/line_feed.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -32,6 +34,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cnest::Scanner scanner;
     nest::list_source(bytes, filnam, frame, scanner, run->streams());
     run->flush();
+  }
+  // Read ahead on a thread of its own, the listing to a file is the same, byte for byte.
+  static nest::fuzz::CapturedRun read_ahead(true);
+  {
+    read_ahead.clear();
+    nest::ByteSource bytes{std::string(source)};
+    cnest::Scanner scanner;
+    nest::LineFeed feed(bytes, frame.maxlen);
+    nest::list_source(feed, filnam, frame, scanner, read_ahead.streams());
+    read_ahead.flush();
+  }
+  if (read_ahead.file() != to_file.file() || read_ahead.console() != to_file.console()) {
+    nest::fuzz::fail("the listing read ahead differs from the one read in turn");
   }
   nest::fuzz::check_listing_pair(to_file, to_screen, filnam, frame.ruler_indent, ibmpc != 0);
   return 0;

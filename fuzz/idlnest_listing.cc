@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/diagram.h"
+#include "core/line_feed.h"
 #include "fuzz/fuzz_support.h"
 #include "idlnest/scanner.h"
 
@@ -34,6 +35,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     idlnest::Scanner scanner(warnend != 0, warnquote != 0);
     nest::list_source(bytes, filnam, frame, scanner, run->streams());
     run->flush();
+  }
+  // Read ahead on a thread of its own, the listing to a file is the same, byte for byte.
+  static nest::fuzz::CapturedRun read_ahead(true);
+  {
+    read_ahead.clear();
+    nest::ByteSource bytes{std::string(source)};
+    idlnest::Scanner scanner(warnend != 0, warnquote != 0);
+    nest::LineFeed feed(bytes, frame.maxlen);
+    nest::list_source(feed, filnam, frame, scanner, read_ahead.streams());
+    read_ahead.flush();
+  }
+  if (read_ahead.file() != to_file.file() || read_ahead.console() != to_file.console()) {
+    nest::fuzz::fail("the listing read ahead differs from the one read in turn");
   }
   nest::fuzz::check_listing_pair(to_file, to_screen, filnam, frame.ruler_indent, ibmpc != 0);
   return 0;

@@ -1,6 +1,7 @@
 #include "cnest/scanner.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -332,6 +333,38 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
   state.incomment = incomment_;
 }
 
+namespace {
+
+// A jump or case label key as 8 bytes compared at once: its bytes and a mask of them, in memory
+// order whatever the byte order.
+struct Key {
+  std::uint64_t bytes = 0;
+  std::uint64_t mask = 0;
+  std::size_t size = 0;
+};
+
+constexpr Key key_of(std::string_view word) {
+  Key key;
+  for (std::size_t k = 0; k < word.size(); ++k) {
+    const std::size_t shift = 8 * (std::endian::native == std::endian::little ? k : 7 - k);
+    key.bytes |= std::uint64_t{static_cast<unsigned char>(word[k])} << shift;
+    key.mask |= std::uint64_t{0xFF} << shift;
+  }
+  key.size = word.size();
+  return key;
+}
+
+constexpr Key kGoto = key_of("goto");
+constexpr Key kGoTo = key_of("go to");
+constexpr Key kReturn = key_of("return");
+constexpr Key kBreak = key_of("break");
+constexpr Key kExit = key_of("exit");
+constexpr Key kContinue = key_of("continue");
+constexpr Key kCase = key_of("case");
+constexpr Key kDefault = key_of("default");
+
+}  // namespace
+
 Scanner::StatementWords Scanner::statement_words() const {
   // Every jump and case label key must follow a blank, ";", ")", "{", "}" or the start of the
   // text, so only the starts of statements need looking at, with exactly the conditions that
@@ -345,45 +378,38 @@ Scanner::StatementWords Scanner::statement_words() const {
   const auto at = [&](std::size_t column) { return column < n ? a[column] : ' '; };
   // Looks at a candidate: a column `p` that follows a character ending a statement.
   const auto check = [&](std::size_t p) {
-    // Whether `word` (at most 8 characters) stands at `p`: 8 bytes compared at once. The
-    // storage has room for them past any column of the text; what lies past its end is
-    // masked off or, where the word would run past it, never compared.
-    const auto is = [&](std::string_view word) {
-      if (word.size() > n - p) {
-        return false;
-      }
-      std::uint64_t here = 0;
-      std::memcpy(&here, a.data() + p, sizeof here);
-      std::uint64_t key = 0;
-      std::memcpy(&key, word.data(), word.size());
-      std::uint64_t mask = 0;  // the word's bytes, in memory order whatever the byte order
-      std::memset(&mask, 0xFF, word.size());
-      return (here & mask) == key;
+    // The 8 bytes from `p`, to compare with a key at once. The storage has room for them past
+    // any column of the text; what lies past its end is masked off or, where the key would run
+    // past it, never compared.
+    std::uint64_t here = 0;
+    std::memcpy(&here, a.data() + p, sizeof here);
+    const auto is = [&](const Key& key) {
+      return key.size <= n - p && (here & key.mask) == key.bytes;
     };
     const auto no_word_after = [&](std::size_t size) {
       return !is_digit(at(p + size)) && !is_lower(at(p + size));
     };
     switch (a[p]) {
       case 'g':  // "goto" and "go to", flag word 576: no letter after
-        if ((is("goto") && !is_lower(at(p + 4))) || (is("go to") && !is_lower(at(p + 5)))) {
+        if ((is(kGoto) && !is_lower(at(p + 4))) || (is(kGoTo) && !is_lower(at(p + 5)))) {
           words.jump = true;
         }
         break;
       case 'r':  // flag word 544: no digit or letter after
-        words.jump = words.jump || (is("return") && no_word_after(6));
+        words.jump = words.jump || (is(kReturn) && no_word_after(6));
         break;
       case 'b':
-        words.jump = words.jump || (is("break") && no_word_after(5));
+        words.jump = words.jump || (is(kBreak) && no_word_after(5));
         break;
       case 'e':
-        words.jump = words.jump || (is("exit") && no_word_after(4));
+        words.jump = words.jump || (is(kExit) && no_word_after(4));
         break;
       case 'c':
-        words.jump = words.jump || (is("continue") && no_word_after(8));
-        words.label = words.label || (is("case") && no_word_after(4));
+        words.jump = words.jump || (is(kContinue) && no_word_after(8));
+        words.label = words.label || (is(kCase) && no_word_after(4));
         break;
       case 'd':  // "default " and "default:", flag word 512; the blank must lie within 5000 columns
-        if (is("default") && (at(p + 7) == ':' || (at(p + 7) == ' ' && p + 8 <= kWidth))) {
+        if (is(kDefault) && (at(p + 7) == ':' || (at(p + 7) == ' ' && p + 8 <= kWidth))) {
           words.label = true;
         }
         break;

@@ -100,9 +100,18 @@ void LineFeed::read_all(ByteSource& source, int maxlen) {
         }
         batch.ends.push_back(static_cast<std::uint32_t>(batch.text_size));
       }
+    } catch (...) {
+      batch.failure = std::current_exception();
+      batch.last = true;
+    }
+    // The output held for the lines read, whether or not the reading failed after them. A sink
+    // in memory only fails for want of memory, and then nothing more can be done.
+    try {
       batch.listing_sink.flush();
       batch.console_sink.flush();
     } catch (...) {
+      batch.ends.clear();
+      batch.held.clear();
       batch.failure = std::current_exception();
       batch.last = true;
     }

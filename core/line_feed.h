@@ -82,7 +82,7 @@ class LineFeed {
   std::size_t filled_ = 0;           // batches filled so far, in turn
   std::size_t freed_ = 0;            // batches given back so far
   bool stopping_ = false;
-  std::thread reader_;  // last: it starts once the members it uses exist
+  std::thread reader_;  // started last, once everything it uses is there
 };
 
 }  // namespace nest

@@ -102,19 +102,26 @@ TEST(LineFeedTest, GivesTheLinesAndTheirOutputAsIrdlinInTurn) {
   }
 }
 
-// A source whose reading fails after some lines: a page of lines read through /proc/self/mem,
-// where the page after it is not mapped, so that the read past the page fails.
+// A source whose reading fails after some lines: a page of lines read through /proc/self/mem.
+// The page is the first of two mapped from a file one page long, so reading on into the second,
+// which lies past the end of the file, fails.
 class FailingSource {
  public:
-  explicit FailingSource(std::string_view lines) {
+  FailingSource(const testing::TempDir& dir, std::string_view lines) {
     size_ = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    void* pages = ::mmap(nullptr, 2 * size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                         -1, 0);
+    const std::string path = dir / "page";
+    const int file = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (file < 0) {
+      return;
+    }
+    void* pages = ::ftruncate(file, static_cast<off_t>(size_)) == 0
+                      ? ::mmap(nullptr, 2 * size_, PROT_READ | PROT_WRITE, MAP_PRIVATE, file, 0)
+                      : MAP_FAILED;
+    ::close(file);
     if (pages == MAP_FAILED) {
       return;
     }
     page_ = static_cast<char*>(pages);
-    ::munmap(page_ + size_, size_);
     std::memset(page_, '\n', size_);
     std::memcpy(page_, lines.data(), std::min(lines.size(), size_));
   }
@@ -122,7 +129,7 @@ class FailingSource {
   FailingSource& operator=(const FailingSource&) = delete;
   ~FailingSource() {
     if (page_ != nullptr) {
-      ::munmap(page_, size_);
+      ::munmap(page_, 2 * size_);
     }
   }
 
@@ -157,7 +164,8 @@ TEST(LineFeedTest, AReadFailureIsThrownAfterTheLinesReadBeforeIt) {
   for (int k = 0; k < 40; ++k) {
     lines += k % 3 == 0 ? std::string(70, 'w') + "\n" : "line " + std::to_string(k) + "\n";
   }
-  FailingSource page(lines);
+  testing::TempDir dir;
+  FailingSource page(dir, lines);
   const int fd_in_turn = page.open();
   const int fd_ahead = page.open();
   if (fd_in_turn < 0 || fd_ahead < 0) {

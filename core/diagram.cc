@@ -88,8 +88,8 @@ void write_heading(std::string_view filnam, const Frame& frame, Streams& streams
 
 }  // namespace
 
-void list_source(LineFeed& feed, std::string_view filnam, const Frame& frame,
-                 BlockScanner& scanner, Streams& streams) {
+void list_source(LineFeed& feed, std::string_view filnam, const Frame& frame, BlockScanner& scanner,
+                 Streams& streams) {
   write_heading(filnam, frame, streams);
   Form form;
   form.fill(' ');

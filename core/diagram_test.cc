@@ -191,7 +191,8 @@ TEST_F(DiagramTest, AFileListedIntoAFileIsTheListingOfTheLinesInTurn) {
   // stream gets must not change, the warnings of the reader and the report at the end included.
   std::string source;
   for (int k = 0; k < 9000; ++k) {
-    source += k % 7 == 0 ? "\f" + std::string(200, 'w') + "\r\n" : "\tline " + std::to_string(k) + "\n";
+    source +=
+        k % 7 == 0 ? "\f" + std::string(200, 'w') + "\r\n" : "\tline " + std::to_string(k) + "\n";
   }
   write_file("a.pro", source);
   LevelZero scanner(true);

@@ -45,8 +45,8 @@ struct LineFeed::Batch {
   Sink listing_sink{&listing};
   Sink console_sink{&console};
   Streams streams{console_sink, listing_sink, true};
-  bool last = false;             // the source ends after its lines
-  std::exception_ptr failure;    // what ended the reading, if not the end of the source
+  bool last = false;           // the source ends after its lines
+  std::exception_ptr failure;  // what ended the reading, if not the end of the source
 };
 
 LineFeed::LineFeed(ByteSource& source, int maxlen) {

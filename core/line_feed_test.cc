@@ -1,7 +1,7 @@
 #include "core/line_feed.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -74,8 +74,8 @@ std::string repeated(const std::string& line, int times) {
 }
 
 TEST(LineFeedTest, GivesTheLinesAndTheirOutputAsIrdlinInTurn) {
-  const std::string long_line = std::string(70, 'w') + "\n";           // a warning
-  const std::string too_long = std::string(4995, 'x') + "\n";          // two warnings
+  const std::string long_line = std::string(70, 'w') + "\n";   // a warning
+  const std::string too_long = std::string(4995, 'x') + "\n";  // two warnings
   const struct {
     const char* name;
     std::string source;
@@ -139,8 +139,8 @@ class FailingSource {
       return -1;
     }
     const int fd = ::open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
-    if (fd >= 0 && ::lseek(fd, static_cast<off_t>(reinterpret_cast<std::uintptr_t>(page_)),
-                           SEEK_SET) < 0) {
+    if (fd >= 0 &&
+        ::lseek(fd, static_cast<off_t>(reinterpret_cast<std::uintptr_t>(page_)), SEEK_SET) < 0) {
       ::close(fd);
       return -1;
     }

@@ -70,9 +70,8 @@ inline void copy_bytes(char* to, const char* from, std::size_t size) {
 /// Under a sanitizer, which rightly sees a read past an object, they always go through memory.
 [[gnu::always_inline]] inline __m128i load_tail(const char* from, std::size_t left) {
 #if !defined(NEST_ADDRESS_SANITIZER)
-  static constexpr char kKeep[32] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                     -1, 0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
-                                     0,  0};
+  static constexpr char kKeep[32] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
   if ((reinterpret_cast<std::uintptr_t>(from) & 4095) <= 4096 - 16) {
     const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeep + 16 - left));
     return _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)), keep);

@@ -18,8 +18,8 @@ class GuardedPage {
  public:
   GuardedPage() {
     size_ = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    void* pages = ::mmap(nullptr, 2 * size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                         -1, 0);
+    void* pages =
+        ::mmap(nullptr, 2 * size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (pages == MAP_FAILED) {
       return;
     }

@@ -5,8 +5,10 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +66,17 @@ UniqueFd open_output(const std::string& name, const struct stat& source, bool& r
     throw system_failure("cannot create", name, errno);
   }
   return fd;
+}
+
+// Whether this process may run on two processors or more: on one, reading ahead on a thread of
+// its own only adds the handing over of the lines.
+bool several_processors() {
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (::sched_getaffinity(0, sizeof allowed, &allowed) != 0) {
+    return std::thread::hardware_concurrency() > 1;
+  }
+  return CPU_COUNT(&allowed) > 1;
 }
 
 // The answer names a file when its first byte that is not a blank sorts above the blank.
@@ -151,10 +164,10 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
   }
   Streams streams{console, file, true};
   // From a regular file into another, the lines are read on a thread of their own while the
-  // ones before are listed. Reading a regular file never waits for long, so that thread can
-  // always be stopped when the listing fails.
+  // ones before are listed, when there is a second processor to do it. Reading a regular file
+  // never waits for long, so that thread can always be stopped when the listing fails.
   std::unique_ptr<LineFeed> feed;
-  if (output_is_a_file && S_ISREG(source_info.st_mode)) {
+  if (output_is_a_file && S_ISREG(source_info.st_mode) && several_processors()) {
     try {
       feed = std::make_unique<LineFeed>(source, frame.maxlen);
     } catch (const std::system_error&) {

@@ -53,23 +53,25 @@ inline void copy_bytes(char* to, const char* from, std::size_t size) {
 }
 
 #if defined(__SSE2__)
+// Set where a sanitizer checks every read against the object it starts in.
 #if defined(__SANITIZE_ADDRESS__)
-#define NEST_ADDRESS_SANITIZER 1
+#define NEST_CHECKED_READS 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
-#define NEST_ADDRESS_SANITIZER 1
+#define NEST_CHECKED_READS 1
 #endif
 #endif
 
 /// The `left` bytes at `from` (1 to 15 of them), then zero bytes. Where the 16 bytes from `from`
-/// lie in one page they are loaded at once and the bytes past `left` masked off: a load cannot
-/// fault inside a page that holds a byte of the text, and nothing it reads past the text is
-/// used. Otherwise they go through memory. Loading them at once matters: the bytes were mostly
-/// written just before, and a load that gathers them from several recent stores stalls.
+/// lie in one 4 KB block (pages are 4 KB or a multiple of it) they are loaded at once and the
+/// bytes past `left` masked off: a load cannot fault inside a page that holds a byte of the text,
+/// and nothing it reads past the text is used. Otherwise they go through memory. Loading them at
+/// once matters: the bytes were mostly written just before, and a load that gathers them from
+/// several recent stores stalls.
 ///
 /// Under a sanitizer, which rightly sees a read past an object, they always go through memory.
 [[gnu::always_inline]] inline __m128i load_tail(const char* from, std::size_t left) {
-#if !defined(NEST_ADDRESS_SANITIZER)
+#if !defined(NEST_CHECKED_READS)
   static constexpr char kKeep[32] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
                                      0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
   if ((reinterpret_cast<std::uintptr_t>(from) & 4095) <= 4096 - 16) {

@@ -5,13 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "core/diagnostics.h"
-#include "core/prompts.h"
 #include "core/scan_text.h"
+#include "core/simd.h"
+#include "core/text_helpers.h"
 
 namespace cnest {
 
@@ -19,22 +16,11 @@ namespace {
 
 constexpr std::size_t kWidth = nest::kTextWidth;
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-bool is_lower(char c) {
-  return c >= 'a' && c <= 'z';
-}
+using nest::is_digit;
+using nest::is_lower;
+
 bool ends_statement(char c) {
   return c == ' ' || c == ';' || c == ')' || c == '{' || c == '}';
-}
-
-// The console note for a brace that opens a block at level 0, while the listing goes to a file.
-void echo(std::string_view b, const nest::Form& form, nest::Sink& console) {
-  console.write(" Line ");
-  console.write(nest::view(form));
-  console.put(' ');
-  console.record(nest::upto_lena(b));
 }
 
 }  // namespace
@@ -98,31 +84,24 @@ bool find(std::string_view text, std::string_view key, int flags) {
 
 namespace {
 
-#if defined(__SSE2__)
-using nest::equal_bytes;
-#endif
-
 // Inside a comment every column is a blank except a "/" or a "*", which may begin "//", "/*" or
 // "*/": moves `i` on to the next of those (or the end) and puts one blank in the scan text for
 // the columns passed, unless one stands at its end already.
 //
 // performance-critical; please benchmark any changes.
 void skip_comment(std::string_view line, std::size_t& i, char* out, std::size_t& length) {
-  std::size_t j = i;
-#if defined(__SSE2__)
-  for (; j + 16 <= line.size(); j += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + j));
-    const auto marks = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_or_si128(equal_bytes(bytes, '/'), equal_bytes(bytes, '*'))));
-    if (marks != 0) {
-      j += static_cast<std::size_t>(__builtin_ctz(marks));
-      break;
-    }
-  }
+  const auto comment_mark = [](char c) { return c == '/' || c == '*'; };
+#if NEST_SSE2
+  const std::size_t j = nest::sse2::find_byte(
+      line, i,
+      [](__m128i block) {
+        return nest::sse2::bits(_mm_or_si128(nest::sse2::equal_bytes(block, '/'),
+                                             nest::sse2::equal_bytes(block, '*')));
+      },
+      comment_mark);
+#else
+  const std::size_t j = nest::portable::find_byte(line, i, comment_mark);
 #endif
-  while (j < line.size() && line[j] != '/' && line[j] != '*') {
-    ++j;
-  }
   if (j > i) {
     if (length == 0 || out[length - 1] != ' ') {
       out[length++] = ' ';
@@ -212,7 +191,7 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
     // marks inside them are text, and a brace in a literal counts like any other.
     if (c == '{') {
       if (streams.tofile && braces.newlev == 0) {
-        echo(b, form, streams.console);
+        nest::echo_line(form, b, streams.console);
       }
       ++braces.newlev;
       braces.nmark = std::max<std::int64_t>(braces.nmark, 1);

@@ -1,6 +1,6 @@
 #include "core/diagnostics.h"
 
-#include "core/prompts.h"
+#include "core/text_helpers.h"
 
 namespace nest {
 
@@ -37,6 +37,13 @@ void errr(std::string_view message, const Form& form, Streams& streams, std::str
 
 void warn(std::string_view message, const Form& form, Streams& streams, std::string_view a) {
   diagnose("***WARNING ", message, form, streams, a);
+}
+
+void echo_line(const Form& form, std::string_view a, Sink& console) {
+  console.write(" Line ");
+  console.write(view(form));
+  console.put(' ');
+  console.record(upto_lena(a));
 }
 
 void report(Severity severity, std::string_view message, const Form& form, Streams& streams,

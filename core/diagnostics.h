@@ -16,6 +16,10 @@ void errr(std::string_view message, const Form& form, Streams& streams, std::str
 /// Reports a warning: as errr, with the tag "***WARNING ".
 void warn(std::string_view message, const Form& form, Streams& streams, std::string_view a);
 
+/// Writes the console record " Line <form> <a up to its length>", with which a scanner shows the
+/// user, while the listing goes to a file, a line that starts a program unit or a block.
+void echo_line(const Form& form, std::string_view a, Sink& console);
+
 /// The two kinds of report, for callers that choose between them.
 enum class Severity { kWarning, kError };
 

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "core/line_feed.h"
-#include "core/prompts.h"
+#include "core/text_helpers.h"
 #include "core/reader.h"
 
 namespace nest {

@@ -5,11 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
-#include "core/prompts.h"
+#include "core/simd.h"
+#include "core/text_helpers.h"
 
 namespace nest {
 
@@ -36,7 +33,7 @@ constexpr std::int64_t kTextRoom = kRecordWidth - kGutter;  // 4987 columns of t
 [[gnu::always_inline]] inline void fill_bytes(char* to, char c, std::size_t size) {
   if (size > 32) {
     std::memset(to, c, size);
-#if defined(__SSE2__)
+#if NEST_SSE2
   } else if (size >= 16) {
     const __m128i pattern = _mm_set1_epi8(c);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(to), pattern);

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/reader.h"
+#include "core/simd.h"
 #include "core/text.h"
 
 namespace nest {

@@ -4,18 +4,9 @@
 #include <string>
 
 #include "core/text.h"
+#include "core/text_helpers.h"
 
 namespace nest {
-
-int lena(std::string_view a) {
-  const std::size_t length = trimmed(a).size();
-  return length == 0 ? 1 : static_cast<int>(length);
-}
-
-std::string_view upto_lena(std::string_view a) {
-  const std::string_view text = trimmed(a);
-  return text.empty() ? std::string_view(" ") : text;
-}
 
 namespace {
 
@@ -38,9 +29,6 @@ bool is_blank_or_tab(int c) {
 }
 bool is_separator(int c) {
   return c == ',' || c == ';' || c == '/';
-}
-bool is_digit(int c) {
-  return c >= '0' && c <= '9';
 }
 
 }  // namespace
@@ -90,7 +78,7 @@ int ird(std::string_view prompt, int fallback, Sink& console, ByteSource& input)
     }
     std::int64_t magnitude = 0;
     bool digits = false;
-    while (is_digit(c)) {
+    while (c >= 0 && is_digit(static_cast<char>(c))) {
       digits = true;
       // Stop growing once past the range; the exact size no longer matters.
       if (magnitude <= INT32_MAX) {

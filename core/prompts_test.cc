@@ -6,43 +6,11 @@
 #include <cstdio>
 #include <string>
 
-#include <unistd.h>
-
-#include "core/program.h"
 #include "core/test_support.h"
+#include "core/text_helpers.h"
 
 namespace nest {
 namespace {
-
-// Every length up to three blocks of 16, with the first non-blank at every place, or none; other
-// characters after it must not matter.
-TEST(FirstNonblankTest, AgreesWithTheLibraryAtEveryLengthAndPlace) {
-  for (std::size_t size = 0; size <= 48; ++size) {
-    for (std::size_t first = 0; first <= size; ++first) {
-      std::string text(size, ' ');
-      if (first < size) {
-        text[first] = 'x';
-        if (first + 3 < size) {
-          text[first + 3] = ';';
-        }
-      }
-      EXPECT_EQ(first_nonblank(text), text.find_first_not_of(' ')) << size << " " << first;
-    }
-  }
-}
-
-TEST(LenaTest, SignificantLength) {
-  const struct {
-    std::string_view text;
-    int length;
-  } cases[] = {
-      {"abc  ", 3}, {"a    ", 1}, {"     ", 1}, {"", 1},
-      {"ab\t", 3},  {std::string_view("ab\0", 3), 3}, {"  x", 3},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(lena(c.text), c.length) << '"' << c.text << '"';
-  }
-}
 
 // Runs one dialogue over `typed` and returns what the console shows.
 class Dialogue {
@@ -189,89 +157,6 @@ TEST(IrdTest, FatalAnswers) {
                 std::string("standard input: ") + c.reason + " at the question 'Q'");
     }
   }
-}
-
-// A pipe whose read end the test reads after the program has run.
-class Pipe {
- public:
-  Pipe() { EXPECT_EQ(::pipe(fds_), 0); }
-  ~Pipe() {
-    for (int fd : fds_) {
-      if (fd >= 0) {
-        ::close(fd);
-      }
-    }
-  }
-  int read_end() const { return fds_[0]; }
-  int write_end() const { return fds_[1]; }
-  void write(std::string_view bytes) {
-    ASSERT_EQ(::write(fds_[1], bytes.data(), bytes.size()),
-              static_cast<ssize_t>(bytes.size()));
-  }
-  void close_write() {
-    ::close(fds_[1]);
-    fds_[1] = -1;
-  }
-  void close_read() {
-    ::close(fds_[0]);
-    fds_[0] = -1;
-  }
-  std::string drain() {
-    close_write();
-    std::string out;
-    char buffer[4096];
-    ssize_t got = 0;
-    while ((got = ::read(fds_[0], buffer, sizeof buffer)) > 0) {
-      out.append(buffer, static_cast<std::size_t>(got));
-    }
-    return out;
-  }
-
- private:
-  int fds_[2] = {-1, -1};
-};
-
-TEST(RunProgramTest, FatalInputEndsWithStatusTwoAndOneLineOnStandardError) {
-  Pipe input, output, error;
-  input.write("x.pro\n12abc\n");
-  input.close_write();
-  const int status = run_program(
-      "idlnest",
-      [](Sink& console, ByteSource& in) {
-        ard("IDL source file Name", console, in);
-        ird("Use IBM PC graphics characters (0=no)", 0, console, in);
-        FAIL() << "the malformed number was accepted";
-      },
-      input.read_end(), output.write_end(), error.write_end());
-  EXPECT_EQ(status, 2);
-  EXPECT_EQ(output.drain(),
-            " IDL source file Name:\r\n x.pro\r\n Use IBM PC graphics characters (0=no):\r\n");
-  EXPECT_EQ(error.drain(),
-            "idlnest: standard input: malformed number '12a' at the question 'Use IBM PC "
-            "graphics characters (0=no)'\n");
-}
-
-TEST(RunProgramTest, CompleteRunEndsWithStatusZeroAndEverythingWritten) {
-  Pipe input, output, error;
-  input.write("5\n");
-  input.close_write();
-  const int status = run_program(
-      "cnest", [](Sink& console, ByteSource& in) { ird("N", 0, console, in); },
-      input.read_end(), output.write_end(), error.write_end());
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(output.drain(), " N:\r\n           5\r\n");
-  EXPECT_EQ(error.drain(), "");
-}
-
-TEST(RunProgramTest, ClosedOutputIsAFailureNotASignal) {
-  Pipe input, output, error;
-  input.close_write();
-  output.close_read();  // the reader has gone
-  const int status = run_program(
-      "cnest", [](Sink& console, ByteSource&) { console.record("listing"); },
-      input.read_end(), output.write_end(), error.write_end());
-  EXPECT_EQ(status, 2);
-  EXPECT_EQ(error.drain(), "cnest: cannot write 'standard output': Broken pipe\n");
 }
 
 }  // namespace

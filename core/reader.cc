@@ -3,12 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "core/diagnostics.h"
-#include "core/prompts.h"
+#include "core/simd.h"
+#include "core/text_helpers.h"
 
 namespace nest {
 
@@ -16,44 +13,9 @@ namespace {
 
 constexpr int kTooLongColumn = 4989;  // a character here cannot be diagrammed
 
-bool dropped(unsigned char c) {
-  return (c < 32 && c != '\t') || c >= 128;
-}
-
-// A tab or a dropped character: anything outside 32 to 127.
-bool special(unsigned char c) {
-  return c < 32 || c >= 128;
-}
-
-// The position of the first tab or dropped character of `raw` at or after `i`, or its size.
-// Works 16 bytes at a time where SSE2 is there: as signed bytes, exactly those below 32 and
-// those from 128 on are less than 32.
-//
-// performance-critical; please benchmark any changes.
-std::size_t printable_run_end(std::string_view raw, std::size_t i) {
-#if defined(__SSE2__)
-  for (; i + 16 <= raw.size(); i += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw.data() + i));
-    const auto stops =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, _mm_set1_epi8(32))));
-    if (stops != 0) {
-      return i + static_cast<std::size_t>(__builtin_ctz(stops));
-    }
-  }
-  if (i < raw.size() && raw.size() >= 16) {
-    // The last columns: the block of 16 that ends the line, without the columns before i.
-    const __m128i bytes =
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw.data() + raw.size() - 16));
-    const auto stops =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, _mm_set1_epi8(32)))) >>
-        (16 - (raw.size() - i));
-    return stops != 0 ? i + static_cast<std::size_t>(__builtin_ctz(stops)) : raw.size();
-  }
-#endif
-  while (i < raw.size() && !special(static_cast<unsigned char>(raw[i]))) {
-    ++i;
-  }
-  return i;
+// A character that the listing drops: outside 32 to 127, and not a tab.
+bool dropped(char c) {
+  return c != '\t' && outside_printable(c);
 }
 
 // The line as read for the console copy of a warning, without the bytes that the listing drops
@@ -61,16 +23,16 @@ std::size_t printable_run_end(std::string_view raw, std::size_t i) {
 // only when there is something to drop.
 std::string_view console_copy(std::string_view raw, std::string& storage) {
   // Runs of printable characters are passed over a block at a time; tabs are kept.
-  std::size_t first_dropped = printable_run_end(raw, 0);
+  std::size_t first_dropped = find_outside_printable(raw, 0);
   while (first_dropped < raw.size() && raw[first_dropped] == '\t') {
-    first_dropped = printable_run_end(raw, first_dropped + 1);
+    first_dropped = find_outside_printable(raw, first_dropped + 1);
   }
   if (first_dropped == raw.size()) {
     return raw;
   }
   storage.assign(raw.substr(0, first_dropped));
   for (char c : raw.substr(first_dropped)) {
-    if (!dropped(static_cast<unsigned char>(c))) {
+    if (!dropped(c)) {
       storage.push_back(c);
     }
   }
@@ -171,7 +133,7 @@ bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
   std::int64_t column = 1;  // the output column of the next character; may pass 5000
   std::size_t i = 0;
   while (i < raw.size()) {
-    const std::size_t run_end = printable_run_end(raw, i);
+    const std::size_t run_end = find_outside_printable(raw, i);
     if (run_end > i) {
       const std::string_view run = raw.substr(i, run_end - i);
       if (column <= kTextWidth) {
@@ -204,7 +166,7 @@ bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
   // line passes column 5000, the expanded line ends there too.
   std::size_t length = static_cast<std::size_t>(std::min<std::int64_t>(column - 1, kTextWidth));
   if (!raw.empty() &&
-      (special(static_cast<unsigned char>(raw.back())) || column - 1 > kTextWidth)) {
+      (outside_printable(raw.back()) || column - 1 > kTextWidth)) {
     while (length > 0 && out[length - 1] == ' ') {
       --length;
     }

@@ -5,46 +5,9 @@
 #include <cstddef>
 #include <string_view>
 
-#include "core/text.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "core/simd.h"
 
 namespace nest {
-
-#if defined(__SSE2__)
-/// Each of 16 bytes compared with `c`: 0xFF where equal, else 0.
-inline __m128i equal_bytes(__m128i bytes, char c) {
-  return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c));
-}
-
-/// Each of 16 bytes compared with `c`, as a bit per byte: bit k set where byte k equals `c`.
-inline unsigned bits_of(__m128i bytes, char c) {
-  return static_cast<unsigned>(_mm_movemask_epi8(equal_bytes(bytes, c)));
-}
-
-/// The 16 columns of `line` from `i` on (i < line.size()), reading nothing outside the line.
-/// Where fewer than 16 are left, those come first and zero bytes follow, and `end` gets the bit
-/// of the first column past the line; otherwise `end` is 0.
-[[gnu::always_inline]] inline __m128i load_columns(std::string_view line, std::size_t i,
-                                                   unsigned& end) {
-  if (i + 16 <= line.size()) {
-    end = 0;
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
-  }
-  const std::size_t left = line.size() - i;
-  end = 1U << left;
-  return load_tail(line.data() + i, left);
-}
-
-/// The 16 bytes with A to Z lower-cased.
-inline __m128i lowered(__m128i bytes) {
-  const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
-                                      _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
-  return _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
-}
-#endif
 
 /// Copies the columns of `line` from `i` on, with A to Z lower-cased, to the scan text at
 /// `out + length`, up to the first column that holds one of `kStops`, or a blank after a blank
@@ -52,7 +15,7 @@ inline __m128i lowered(__m128i bytes) {
 /// `length` past what it copied and returns true when that held a character other than a blank.
 /// `out` must have room for 16 bytes past the copy; `out[-1]` must be readable.
 ///
-/// Works 16 columns at a time where SSE2 is there (every x86-64), column by column elsewhere.
+/// Works 16 columns at a time where SSE2 is there, column by column in the portable build.
 /// Always inlined: in the caller's loop the compiler keeps its byte constants in registers
 /// instead of building them again at every call.
 ///
@@ -61,18 +24,18 @@ template <char... kStops>
 [[gnu::always_inline]] inline bool copy_lowered_run(std::string_view line, std::size_t& i,
                                                     char* out, std::size_t& length) {
   bool nonblank = false;
-#if defined(__SSE2__)
+#if NEST_SSE2
   while (i < line.size()) {
     unsigned end = 0;  // a stop after the last column, for the last block
-    const __m128i bytes = load_columns(line, i, end);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + length), lowered(bytes));
-    const unsigned blanks = bits_of(bytes, ' ');
+    const __m128i bytes = sse2::load_columns(line, i, end);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + length), sse2::lowered(bytes));
+    const unsigned blanks = sse2::bits_of(bytes, ' ');
     const unsigned blank_before = length > 0 && out[length - 1] == ' ' ? 1U : 0U;
     __m128i marks = _mm_setzero_si128();
-    ((marks = _mm_or_si128(marks, equal_bytes(bytes, kStops))), ...);
-    const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(marks)) |
+    ((marks = _mm_or_si128(marks, sse2::equal_bytes(bytes, kStops))), ...);
+    const unsigned stops = sse2::bits(marks) |
                            (blanks & ((blanks << 1) | blank_before)) | end;
-    const unsigned count = stops == 0 ? 16U : static_cast<unsigned>(__builtin_ctz(stops));
+    const unsigned count = stops == 0 ? 16U : lowest_bit(stops);
     if ((~blanks & ((1U << count) - 1U)) != 0) {
       nonblank = true;
     }
@@ -113,28 +76,27 @@ template <typename Check>
                                                       std::string_view pairs, const Check& check) {
   const std::size_t n = a.size();
   std::size_t p = 0;
-#if defined(__SSE2__)
+#if NEST_SSE2
   for (; p < n; p += 16) {
     const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p - 1));
     const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p));
     const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + p + 1));
     __m128i after_start = _mm_setzero_si128();
     for (const char c : starts) {
-      after_start = _mm_or_si128(after_start, equal_bytes(before, c));
+      after_start = _mm_or_si128(after_start, sse2::equal_bytes(before, c));
     }
     __m128i key_start = _mm_setzero_si128();
     for (std::size_t k = 0; k + 1 < pairs.size(); k += 2) {
       key_start = _mm_or_si128(
-          key_start, _mm_and_si128(equal_bytes(here, pairs[k]), equal_bytes(next, pairs[k + 1])));
+          key_start, _mm_and_si128(sse2::equal_bytes(here, pairs[k]),
+                                   sse2::equal_bytes(next, pairs[k + 1])));
     }
     // Past the text may stand anything; the mask is taken without a branch, as the number of
     // blocks varies from line to line.
     const auto left = static_cast<unsigned>(n - p < 16 ? n - p : 16);
-    auto candidates =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(key_start, after_start))) &
-        ((1U << left) - 1U);
+    auto candidates = sse2::bits(_mm_and_si128(key_start, after_start)) & ((1U << left) - 1U);
     while (candidates != 0) {
-      check(p + static_cast<std::size_t>(__builtin_ctz(candidates)));
+      check(p + lowest_bit(candidates));
       candidates &= candidates - 1;
     }
   }

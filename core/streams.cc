@@ -6,10 +6,6 @@
 #include <system_error>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <unistd.h>
 
 #include "core/worker.h"
@@ -205,8 +201,8 @@ void ByteSource::skip_pending_lf() {
 namespace {
 
 // The position of the first LF or CR in `bytes`, or npos; sets `plain` when every byte before
-// it lies in 32 to 127. Most lines are short and plain: their end is found 16 bytes at a time
-// where SSE2 is there; a long line, or one with a tab or a control byte, goes to memchr.
+// it lies in 32 to 127. Most lines are short and plain: their end is found a block at a time; a
+// long line, or one with a tab or a control byte, goes to memchr.
 //
 // performance-critical; please benchmark any changes.
 std::size_t line_end(std::string_view bytes, bool& plain) {

@@ -10,11 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/text.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "core/simd.h"
 
 namespace nest {
 
@@ -136,24 +132,15 @@ class Sink {
 };
 
 /// Where a plain line ends: the position of the first byte of `bytes` outside 32 to 127, when
-/// that is a LF or a CR and lies in the first `limit` bytes (searched in whole blocks of 16, all
-/// inside `bytes`); npos when a line end is not found so, or another such byte comes first.
+/// that is a LF or a CR and lies in the first `limit` bytes; npos when no such byte lies there,
+/// or another one comes first.
 ///
 /// performance-critical; please benchmark any changes.
 inline std::size_t plain_line_end(std::string_view bytes, std::size_t limit) {
-#if defined(__SSE2__)
-  for (std::size_t at = 0; at < limit && at + 16 <= bytes.size(); at += 16) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + at));
-    // As signed bytes, exactly those below 32 and those from 128 on are less than 32.
-    const auto special =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(block, _mm_set1_epi8(32))));
-    if (special != 0) {
-      const std::size_t end = at + static_cast<std::size_t>(__builtin_ctz(special));
-      return bytes[end] == '\n' || bytes[end] == '\r' ? end : std::string_view::npos;
-    }
-  }
-#endif
-  return std::string_view::npos;
+  const std::string_view head = bytes.substr(0, limit);
+  const std::size_t end = find_outside_printable(head, 0);
+  return end < head.size() && (head[end] == '\n' || head[end] == '\r') ? end
+                                                                         : std::string_view::npos;
 }
 
 /// Buffered input from a file descriptor, or from bytes in memory.

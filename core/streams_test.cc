@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "core/text.h"
 #include "tests/process.h"
 
 namespace nest {

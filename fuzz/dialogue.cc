@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/prompts.h"
+#include "core/text_helpers.h"
 #include "core/streams.h"
 #include "core/text.h"
 #include "fuzz/fuzz_support.h"

@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "core/prompts.h"
+#include "core/text_helpers.h"
 
 namespace nest::fuzz {
 

@@ -6,19 +6,15 @@
 #include <string>
 
 #include "core/diagnostics.h"
-#include "core/prompts.h"
 #include "core/scan_text.h"
+#include "core/text_helpers.h"
 
 namespace idlnest {
 
 namespace {
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-bool is_lower(char c) {
-  return c >= 'a' && c <= 'z';
-}
+using nest::is_digit;
+using nest::is_lower;
 
 // The position (from 0) of the first character of `text` for which `stop` holds, or its size.
 template <typename Stop>
@@ -358,10 +354,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
 
   const auto echo_unit = [&] {
     if (streams.tofile) {
-      streams.console.write(" Line ");
-      streams.console.write(nest::view(form));
-      streams.console.put(' ');
-      streams.console.record(nest::upto_lena(b));
+      nest::echo_line(form, b, streams.console);
     }
   };
 

@@ -1,0 +1,235 @@
+// Byte-block idioms of the per-line path. Each has a portable form, which every build compiles
+// and the tests check, and, where SSE2 is there (every x86-64) and the build does not turn it
+// off (NEST_SIMD=OFF, which defines NEST_NO_SIMD), a form that works 16 bytes at a time. Both
+// give the same results: the scalar build runs the whole test suite on the portable forms.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#if defined(__SSE2__) && !defined(NEST_NO_SIMD)
+#define NEST_SSE2 1
+#include <emmintrin.h>
+#else
+#define NEST_SSE2 0
+#endif
+
+// Set where a sanitizer checks every read against the object it starts in.
+#if defined(__SANITIZE_ADDRESS__)
+#define NEST_CHECKED_READS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+#define NEST_CHECKED_READS 1
+#endif
+#endif
+
+namespace nest {
+
+/// The position of the lowest set bit of `bits`, which is not 0.
+inline unsigned lowest_bit(unsigned bits) {
+  return static_cast<unsigned>(__builtin_ctz(bits));
+}
+
+/// Whether a byte lies outside the printable codes 32 to 127: a control byte (the tab and the
+/// line ends among them) or one from 128 on.
+inline bool outside_printable(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 32 || byte >= 128;
+}
+
+namespace portable {
+
+/// Copies `size` bytes between buffers that do not overlap, reading and writing nothing outside
+/// them, with a few moves of 8 or 4 bytes that may overlap each other.
+inline void copy_bytes(char* to, const char* from, std::size_t size) {
+  if (size >= 8) {
+    // Whole words, then the last word, overlapping what is copied already.
+    std::uint64_t word = 0;
+    for (std::size_t k = 0; k + 8 <= size; k += 8) {
+      std::memcpy(&word, from + k, 8);
+      std::memcpy(to + k, &word, 8);
+    }
+    std::memcpy(&word, from + size - 8, 8);
+    std::memcpy(to + size - 8, &word, 8);
+  } else if (size >= 4) {
+    std::uint32_t head = 0;
+    std::uint32_t tail = 0;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + size - 4, &tail, 4);
+  } else {
+    for (std::size_t k = 0; k < size; ++k) {
+      to[k] = from[k];
+    }
+  }
+}
+
+/// The position of the first byte of `bytes` at or after `from` for which `is(c)` holds, or the
+/// size of `bytes`.
+template <typename ByteTest>
+std::size_t find_byte(std::string_view bytes, std::size_t from, const ByteTest& is) {
+  for (; from < bytes.size(); ++from) {
+    if (is(bytes[from])) {
+      return from;
+    }
+  }
+  return bytes.size();
+}
+
+}  // namespace portable
+
+#if NEST_SSE2
+namespace sse2 {
+
+/// As portable::copy_bytes, 16 bytes at a time.
+inline void copy_bytes(char* to, const char* from, std::size_t size) {
+  if (size < 16) {
+    portable::copy_bytes(to, from, size);
+    return;
+  }
+  for (std::size_t k = 0; k + 16 <= size; k += 16) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + k),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k)));
+  }
+  // The last 16 bytes, overlapping what is copied already.
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to + size - 16),
+                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + size - 16)));
+}
+
+/// As portable::find_byte, with `marks(block)` giving the bit of each byte of a block of 16 for
+/// which the test holds. Blocks are read only inside `bytes`: the last columns are looked at in
+/// the block of 16 that ends `bytes`, without the columns before them.
+template <typename BlockTest, typename ByteTest>
+[[gnu::always_inline]] inline std::size_t find_byte(std::string_view bytes, std::size_t from,
+                                                    const BlockTest& marks, const ByteTest& is) {
+  const std::size_t size = bytes.size();
+  if (size < 16) {
+    return portable::find_byte(bytes, from, is);
+  }
+  for (; from + 16 <= size; from += 16) {
+    const unsigned found =
+        marks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + from)));
+    if (found != 0) {
+      return from + lowest_bit(found);
+    }
+  }
+  if (from < size) {
+    const unsigned found =
+        marks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + size - 16))) >>
+        (16 - (size - from));
+    return found != 0 ? from + lowest_bit(found) : size;
+  }
+  return size;
+}
+
+/// Each of 16 bytes compared with `c`: 0xFF where equal, else 0.
+inline __m128i equal_bytes(__m128i bytes, char c) {
+  return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c));
+}
+
+/// The mask of a comparison, as a bit per byte.
+inline unsigned bits(__m128i mask) {
+  return static_cast<unsigned>(_mm_movemask_epi8(mask));
+}
+
+/// Each of 16 bytes compared with `c`, as a bit per byte: bit k set where byte k equals `c`.
+inline unsigned bits_of(__m128i bytes, char c) {
+  return bits(equal_bytes(bytes, c));
+}
+
+/// The bit of each of 16 bytes outside the printable codes 32 to 127: as signed bytes, exactly
+/// those below 32 and those from 128 on are less than 32.
+inline unsigned outside_printable_bits(__m128i bytes) {
+  return bits(_mm_cmplt_epi8(bytes, _mm_set1_epi8(32)));
+}
+
+/// The 16 bytes with A to Z lower-cased.
+inline __m128i lowered(__m128i bytes) {
+  const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
+                                      _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
+  return _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
+}
+
+/// The `left` bytes at `from` (1 to 15 of them), then zero bytes. Where the 16 bytes from `from`
+/// lie in one 4 KB block (pages are 4 KB or a multiple of it) they are loaded at once and the
+/// bytes past `left` masked off: a load cannot fault inside a page that holds a byte of the text,
+/// and nothing it reads past the text is used. Otherwise they go through memory. Loading them at
+/// once matters: the bytes were mostly written just before, and a load that gathers them from
+/// several recent stores stalls.
+///
+/// Under a sanitizer, which rightly sees a read past an object, they always go through memory.
+[[gnu::always_inline]] inline __m128i load_tail(const char* from, std::size_t left) {
+#if !defined(NEST_CHECKED_READS)
+  static constexpr char kKeep[32] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
+  if ((reinterpret_cast<std::uintptr_t>(from) & 4095) <= 4096 - 16) {
+    const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeep + 16 - left));
+    return _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)), keep);
+  }
+#endif
+  alignas(16) char tail[16] = {};
+  std::memcpy(tail, from, left);
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(tail));
+}
+
+/// The 16 columns of `line` from `i` on (i < line.size()), reading nothing outside the line.
+/// Where fewer than 16 are left, those come first and zero bytes follow, and `end` gets the bit
+/// of the first column past the line; otherwise `end` is 0.
+[[gnu::always_inline]] inline __m128i load_columns(std::string_view line, std::size_t i,
+                                                   unsigned& end) {
+  if (i + 16 <= line.size()) {
+    end = 0;
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
+  }
+  const std::size_t left = line.size() - i;
+  end = 1U << left;
+  return load_tail(line.data() + i, left);
+}
+
+}  // namespace sse2
+#endif
+
+/// Copies `size` bytes between buffers that do not overlap, reading and writing nothing outside
+/// them. The short copies of source lines take a few moves, without the start-up cost of a
+/// library call.
+///
+/// performance-critical; please benchmark any changes.
+[[gnu::always_inline]] inline void copy_bytes(char* to, const char* from, std::size_t size) {
+#if NEST_SSE2
+  sse2::copy_bytes(to, from, size);
+#else
+  portable::copy_bytes(to, from, size);
+#endif
+}
+
+/// The position of the first byte of `bytes` at or after `from` outside the printable codes 32
+/// to 127 (a tab, a line end, another control byte or one from 128 on), or the size of `bytes`.
+///
+/// performance-critical; please benchmark any changes.
+[[gnu::always_inline]] inline std::size_t find_outside_printable(std::string_view bytes,
+                                                                 std::size_t from) {
+#if NEST_SSE2
+  return sse2::find_byte(bytes, from, sse2::outside_printable_bits, outside_printable);
+#else
+  return portable::find_byte(bytes, from, outside_printable);
+#endif
+}
+
+/// The position of the first byte of `bytes` at or after `from` that is not a blank, or the size
+/// of `bytes`.
+///
+/// performance-critical; please benchmark any changes.
+[[gnu::always_inline]] inline std::size_t find_nonblank(std::string_view bytes, std::size_t from) {
+  const auto nonblank = [](char c) { return c != ' '; };
+#if NEST_SSE2
+  return sse2::find_byte(
+      bytes, from, [](__m128i block) { return ~sse2::bits_of(block, ' ') & 0xFFFFU; }, nonblank);
+#else
+  return portable::find_byte(bytes, from, nonblank);
+#endif
+}
+
+}  // namespace nest

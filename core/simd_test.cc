@@ -1,0 +1,144 @@
+#include "core/simd.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/guarded_page.h"
+
+namespace nest {
+namespace {
+
+using testing::GuardedPage;
+
+// Each idiom is checked in all its forms on the same inputs: the portable form in every build,
+// the vector form where the build has one.
+
+struct CopyForm {
+  const char* name;
+  void (*copy)(char*, const char*, std::size_t);
+};
+
+std::vector<CopyForm> copy_forms() {
+  std::vector<CopyForm> forms = {{"portable", portable::copy_bytes}, {"chosen", copy_bytes}};
+#if NEST_SSE2
+  forms.push_back({"sse2", sse2::copy_bytes});
+#endif
+  return forms;
+}
+
+TEST(CopyBytesTest, CopiesEveryByteAndNothingAroundThem) {
+  std::string from;
+  for (int k = 0; k < 200; ++k) {
+    from.push_back(static_cast<char>('!' + k % 90));
+  }
+  for (const CopyForm& form : copy_forms()) {
+    for (std::size_t size = 0; size <= 100; ++size) {
+      for (const std::size_t offset : {0U, 1U, 7U}) {
+        std::string to(size + 40, '.');
+        form.copy(to.data() + 20, from.data() + offset, size);
+        EXPECT_EQ(to, std::string(20, '.') + from.substr(offset, size) + std::string(20, '.'))
+            << form.name << ", size " << size << ", offset " << offset;
+      }
+    }
+  }
+}
+
+// The first position at or after `from` where `is` holds, byte by byte.
+template <typename ByteTest>
+std::size_t reference_find(std::string_view bytes, std::size_t from, ByteTest is) {
+  for (std::size_t k = from; k < bytes.size(); ++k) {
+    if (is(bytes[k])) {
+      return k;
+    }
+  }
+  return bytes.size();
+}
+
+TEST(FindByteTest, OutsidePrintableAtEveryLengthPlaceAndStart) {
+  for (const char special : {'\t', '\n', '\r', '\0', '\x1f', '\x80', '\xff'}) {
+    for (std::size_t size = 0; size <= 50; ++size) {
+      for (std::size_t place = 0; place <= size; ++place) {
+        std::string text;
+        for (std::size_t k = 0; k < size; ++k) {
+          text.push_back(" ~\x7f" "aZ09"[k % 7]);
+        }
+        if (place < size) {
+          text[place] = special;
+        }
+        if (place + 5 < size) {
+          text[place + 5] = '\x90';
+        }
+        for (std::size_t from = 0; from <= size; ++from) {
+          const std::size_t expected = reference_find(text, from, outside_printable);
+          EXPECT_EQ(portable::find_byte(text, from, outside_printable), expected);
+          EXPECT_EQ(find_outside_printable(text, from), expected);
+#if NEST_SSE2
+          EXPECT_EQ(sse2::find_byte(text, from, sse2::outside_printable_bits, outside_printable),
+                    expected)
+              << size << " " << place << " " << from;
+#endif
+        }
+      }
+    }
+  }
+}
+
+TEST(FindByteTest, NonblankAtEveryLengthPlaceAndStart) {
+  for (std::size_t size = 0; size <= 50; ++size) {
+    for (std::size_t place = 0; place <= size; ++place) {
+      std::string text(size, ' ');
+      if (place < size) {
+        text[place] = 'x';
+      }
+      if (place + 3 < size) {
+        text[place + 3] = ';';
+      }
+      for (std::size_t from = 0; from <= size; ++from) {
+        EXPECT_EQ(find_nonblank(text, from),
+                  reference_find(text, from, [](char c) { return c != ' '; }))
+            << size << " " << place << " " << from;
+      }
+    }
+  }
+}
+
+#if NEST_SSE2
+std::string bytes_of(__m128i block) {
+  char out[16];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+  return {out, 16};
+}
+
+TEST(LoadTailTest, GivesTheBytesThenZerosWhereverTheTextEnds) {
+  GuardedPage page;
+  ASSERT_TRUE(page.ready());
+  const std::string text = "ABCDEFGHIJKLMNO";
+  for (std::size_t left = 1; left < 16; ++left) {
+    // Ending at the page's end, and a few bytes before it: a whole block is read only where it
+    // stays inside the page.
+    for (const std::size_t gap : {0U, 1U, 7U, 15U, 16U, 40U}) {
+      const std::string_view placed = page.place(std::string_view(text).substr(0, left), gap);
+      EXPECT_EQ(bytes_of(sse2::load_tail(placed.data(), left)),
+                text.substr(0, left) + std::string(16 - left, '\0'))
+          << "left " << left << ", gap " << gap;
+    }
+  }
+}
+#endif
+
+TEST(FindByteTest, ReadsNothingPastTheText) {
+  GuardedPage page;
+  ASSERT_TRUE(page.ready());
+  for (std::size_t size = 1; size < 40; ++size) {
+    const std::string_view text = page.place(std::string(size, 'Q'));
+    EXPECT_EQ(find_outside_printable(text, 0), size);
+    EXPECT_EQ(find_nonblank(text, size - 1), size - 1);
+  }
+}
+
+}  // namespace
+}  // namespace nest

@@ -1,0 +1,64 @@
+// Helpers for blank-padded texts: the significant part of a text, its first non-blank column, a
+// word at a column, and the character classes that the scanners test. A text travels as a
+// std::string_view of its first bytes; every column past the end of the view is a blank.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "core/simd.h"
+
+namespace nest {
+
+inline bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+inline bool is_lower(char c) {
+  return c >= 'a' && c <= 'z';
+}
+
+/// `a` without its trailing blanks (possibly empty); the significant part of a padded text.
+///
+/// performance-critical; please benchmark any changes.
+inline std::string_view trimmed(std::string_view a) {
+  std::size_t size = a.size();
+  while (size > 0 && a[size - 1] == ' ') {
+    --size;
+  }
+  return a.substr(0, size);
+}
+
+/// The significant length of a text, `lena`: the position of its last character that is not a
+/// blank (only character 32 is blank), and 1 for an all-blank or empty text, never 0. Returns the
+/// first that many columns: what is written where a text is written "up to its length". So an
+/// all-blank text gives a single blank.
+inline std::string_view upto_lena(std::string_view a) {
+  const std::string_view text = trimmed(a);
+  return text.empty() ? std::string_view(" ") : text;
+}
+
+/// The position (from 0) of the first character of `a` that is not a blank, or npos. Inline:
+/// it runs a few times on every line, mostly over a short indentation.
+///
+/// performance-critical; please benchmark any changes.
+inline std::size_t first_nonblank(std::string_view a) {
+  const std::size_t at = find_nonblank(a, 0);
+  return at < a.size() ? at : std::string_view::npos;
+}
+
+/// Whether `word` stands in `a` from position `at` (from 0) on; an inline loop, as the words
+/// compared are a few characters long.
+inline bool word_at(std::string_view a, std::size_t at, std::string_view word) {
+  if (at > a.size() || word.size() > a.size() - at) {
+    return false;
+  }
+  for (std::size_t k = 0; k < word.size(); ++k) {
+    if (a[at + k] != word[k]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace nest

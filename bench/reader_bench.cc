@@ -53,9 +53,10 @@ void BM_line_feed_c(benchmark::State& state) {
   bench::NullStreams out;
   for (auto _ : state) {
     nest::ByteSource input(source);
-    nest::LineFeed feed(input, 160);
+    nest::LineFeed feed(input, 160, true);
     std::string_view line;
-    while (feed.next(line, out.streams())) {
+    nest::Form form;
+    while (feed.next(line, form, out.streams())) {
       benchmark::DoNotOptimize(line.data());
     }
   }

@@ -99,21 +99,19 @@ void write_heading(std::string_view filnam, const Frame& frame, Streams& streams
   listing.record("");
 }
 
-}  // namespace
-
-void list_source(LineFeed& feed, std::string_view filnam, const Frame& frame, BlockScanner& scanner,
-                 Streams& streams) {
-  write_heading(filnam, frame, streams);
+// The listing loop: each line from `lines` (a LineReader or a LineFeed) through the scanner and
+// the renderer.
+//
+// performance-critical; please benchmark any changes.
+template <typename Lines>
+void list_lines(Lines& lines, const Frame& frame, BlockScanner& scanner, Streams& streams) {
   Form form;
   form.fill(' ');
-  std::int64_t linecount = 0;
   LineState state;
   GlyphTable glyphs;
   std::string_view b;
-  std::string_view last;  // the end-of-file report quotes the last line
-  while (feed.next(b, streams)) {
-    // Counted and numbered as irdlin did on the reading thread.
-    format_line_number(++linecount, form);
+  std::string_view last;  // the report at the end quotes the last line
+  while (lines.next(b, form, streams)) {
     scanner.scan(b, form, state, streams);
     formline(b, state, form, frame.render, glyphs, streams);
     last = b;
@@ -121,26 +119,25 @@ void list_source(LineFeed& feed, std::string_view filnam, const Frame& frame, Bl
   scanner.finish(last, form, state, streams);
 }
 
-void list_source(ByteSource& source, std::string_view filnam, const Frame& frame,
-                 BlockScanner& scanner, Streams& streams) {
-  write_heading(filnam, frame, streams);
+}  // namespace
 
-  // Two line buffers in turn: at the end of the source the other one still holds the last line,
-  // which the end-of-file report quotes.
-  LineBuffer lines[2];
-  int current = 0;
-  Form form;
-  form.fill(' ');
-  std::int64_t linecount = 0;
-  LineState state;
-  GlyphTable glyphs;
-  while (!irdlin(source, streams, frame.maxlen, lines[current], linecount, form)) {
-    const std::string_view b = lines[current].view();
-    scanner.scan(b, form, state, streams);
-    formline(b, state, form, frame.render, glyphs, streams);
-    current ^= 1;
+void list_source(ByteSource& source, std::string_view filnam, const Frame& frame,
+                 BlockScanner& scanner, Streams& streams, Reading reading) {
+  write_heading(filnam, frame, streams);
+  std::unique_ptr<LineFeed> feed;
+  if (reading == Reading::kAhead) {
+    try {
+      feed = std::make_unique<LineFeed>(source, frame.maxlen, streams.tofile, frame.read_ahead);
+    } catch (const std::system_error&) {
+      // No thread to be had: the lines are read in turn.
+    }
   }
-  scanner.finish(lines[current ^ 1].view(), form, state, streams);
+  if (feed != nullptr) {
+    list_lines(*feed, frame, scanner, streams);
+  } else {
+    LineReader reader(source, frame.maxlen);
+    list_lines(reader, frame, scanner, streams);
+  }
 }
 
 void diagram(std::string_view filnam, std::string_view filnam2, const Frame& frame,
@@ -159,26 +156,15 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
   bool output_is_a_file = false;
   UniqueFd output_fd = open_output(output_name, source_info, output_is_a_file);
   Sink file(output_fd.get(), output_name);
-  if (output_is_a_file) {
+  const bool threads = frame.threads == Threads::kWherever ||
+                       (frame.threads == Threads::kWherePaying && several_processors());
+  if (threads && output_is_a_file) {
     file.write_behind();
   }
   Streams streams{console, file, true};
-  // From a regular file into another, the lines are read on a thread of their own while the
-  // ones before are listed, when there is a second processor to do it. Reading a regular file
-  // never waits for long, so that thread can always be stopped when the listing fails.
-  std::unique_ptr<LineFeed> feed;
-  if (output_is_a_file && S_ISREG(source_info.st_mode) && several_processors()) {
-    try {
-      feed = std::make_unique<LineFeed>(source, frame.maxlen);
-    } catch (const std::system_error&) {
-      // No thread to be had: the lines are read in turn.
-    }
-  }
-  if (feed != nullptr) {
-    list_source(*feed, filnam, frame, scanner, streams);
-  } else {
-    list_source(source, filnam, frame, scanner, streams);
-  }
+  list_source(source, filnam, frame, scanner, streams,
+              threads && output_is_a_file && S_ISREG(source_info.st_mode) ? Reading::kAhead
+                                                                           : Reading::kInTurn);
   file.flush();
   if (::close(output_fd.release()) != 0) {
     throw system_failure("cannot write", output_name, errno);

@@ -186,26 +186,35 @@ TEST_F(DiagramTest, FailuresOfTheEnvironment) {
   EXPECT_NE(::access(path("o.lst").c_str(), F_OK), 0);
 }
 
-TEST_F(DiagramTest, AFileListedIntoAFileIsTheListingOfTheLinesInTurn) {
-  // From a file into a file the lines are read ahead on a thread of their own; what each
-  // stream gets must not change, the warnings of the reader and the report at the end included.
+TEST_F(DiagramTest, ThreadsChangeNothingInTheListing) {
+  // From a file into a file the lines may be read ahead and the listing written behind, each on
+  // a thread of its own; what each stream gets must not change, the warnings of the reader and
+  // the report at the end included. Taken here whatever the number of processors, on a listing
+  // of several write buffers and read batches.
   std::string source;
-  for (int k = 0; k < 9000; ++k) {
-    source +=
-        k % 7 == 0 ? "\f" + std::string(200, 'w') + "\r\n" : "\tline " + std::to_string(k) + "\n";
+  for (int k = 0; k < 30000; ++k) {
+    source += k % 7 == 0 ? "\f" + std::string(200, 'w') + "\r\n"
+                         : "\tline " + std::to_string(k) + std::string(static_cast<std::size_t>(k % 90), '-') + "\n";
   }
   write_file("a.pro", source);
-  LevelZero scanner(true);
-  Sink console(&console_);
-  diagram(path("a.pro"), path("a.lst"), idl_frame(), scanner, console);
-  console.flush();
 
   Captured in_turn(true);
   ByteSource bytes(source);
-  LevelZero same(true);
-  list_source(bytes, path("a.pro"), idl_frame(), same, in_turn.streams());
-  EXPECT_EQ(read_file("a.lst"), in_turn.file());
-  EXPECT_EQ(console_, in_turn.console());
+  LevelZero reference(true);
+  list_source(bytes, path("a.pro"), idl_frame(), reference, in_turn.streams());
+  ASSERT_GT(in_turn.file().size(), std::size_t{2} << 20);
+
+  for (const Threads threads : {Threads::kWherever, Threads::kNone, Threads::kWherePaying}) {
+    console_.clear();
+    Frame frame = idl_frame();
+    frame.threads = threads;
+    LevelZero scanner(true);
+    Sink console(&console_);
+    diagram(path("a.pro"), path("a.lst"), frame, scanner, console);
+    console.flush();
+    EXPECT_TRUE(read_file("a.lst") == in_turn.file()) << static_cast<int>(threads);
+    EXPECT_EQ(console_, in_turn.console()) << static_cast<int>(threads);
+  }
 }
 
 TEST_F(DiagramTest, RefusesToListOverItsOwnSource) {

@@ -1,5 +1,6 @@
 #include "core/line_feed.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "core/reader.h"
@@ -8,27 +9,24 @@
 
 namespace nest {
 
-namespace {
-
-constexpr std::size_t kBatches = 4;
-// A batch ends at this many lines, when its text could not take one more line, or when this
-// much output is held back for its lines.
-constexpr std::size_t kBatchLines = 4096;
-constexpr std::size_t kBatchText = std::size_t{1} << 18;
-constexpr std::size_t kBatchHeld = std::size_t{1} << 16;
-
-}  // namespace
-
 struct LineFeed::Batch {
-  Batch() { ends.reserve(kBatchLines); }
+  Batch(const FeedSizes& ring, bool tofile)
+      : sizes(ring), text(std::make_unique_for_overwrite<char[]>(ring.text)),
+        streams{console_sink, listing_sink, tofile} {
+    ends.reserve(ring.lines);
+    forms.reserve(ring.lines);
+  }
 
+  // A batch takes one line at least: an empty batch ends the source.
   bool full() const {
-    return ends.size() == kBatchLines || text_size + kTextWidth > kBatchText ||
-           listing.size() + listing_sink.buffered() + console.size() + console_sink.buffered() >=
-               kBatchHeld;
+    return !ends.empty() &&
+           (ends.size() == sizes.lines || text_size + kTextWidth > sizes.text ||
+            listing.size() + listing_sink.buffered() + console.size() + console_sink.buffered() >=
+                sizes.held);
   }
   void clear() {
     ends.clear();
+    forms.clear();
     text_size = 0;
     held.clear();
     listing.clear();
@@ -37,22 +35,27 @@ struct LineFeed::Batch {
     failure = nullptr;
   }
 
-  std::unique_ptr<char[]> text = std::make_unique_for_overwrite<char[]>(kBatchText);
+  const FeedSizes& sizes;
+  std::unique_ptr<char[]> text;
   std::size_t text_size = 0;
   std::vector<std::uint32_t> ends;  // where each line's text ends; the next one starts there
+  std::vector<Form> forms;          // each line's number
   std::vector<Held> held;           // in the order of their lines
   std::string listing;              // what irdlin wrote to the listing
   std::string console;              // and to the console
   Sink listing_sink{&listing};
   Sink console_sink{&console};
-  Streams streams{console_sink, listing_sink, true};
+  Streams streams;
   bool last = false;           // the source ends after its lines
   std::exception_ptr failure;  // what ended the reading, if not the end of the source
 };
 
-LineFeed::LineFeed(ByteSource& source, int maxlen) {
-  for (std::size_t k = 0; k < kBatches; ++k) {
-    batches_.push_back(std::make_unique<Batch>());
+LineFeed::LineFeed(ByteSource& source, int maxlen, bool tofile, FeedSizes sizes) : sizes_(sizes) {
+  sizes_.batches = std::max<std::size_t>(sizes_.batches, 2);
+  sizes_.lines = std::max<std::size_t>(sizes_.lines, 1);
+  sizes_.text = std::max<std::size_t>(sizes_.text, kTextWidth);
+  for (std::size_t k = 0; k < sizes_.batches; ++k) {
+    batches_.push_back(std::make_unique<Batch>(sizes_, tofile));
   }
   reader_ = std::thread([this, &source, maxlen] { read_all(source, maxlen); });
 }
@@ -74,12 +77,12 @@ void LineFeed::read_all(ByteSource& source, int maxlen) {
   for (std::size_t k = 0;; ++k) {
     {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [&] { return stopping_ || k < freed_ + kBatches; });
+      changed_.wait(lock, [&] { return stopping_ || k < freed_ + sizes_.batches; });
       if (stopping_) {
         return;
       }
     }
-    Batch& batch = *batches_[k % kBatches];
+    Batch& batch = *batches_[k % sizes_.batches];
     batch.clear();
     try {
       while (!batch.full()) {
@@ -100,6 +103,7 @@ void LineFeed::read_all(ByteSource& source, int maxlen) {
                                 static_cast<std::uint32_t>(console_after)});
         }
         batch.ends.push_back(static_cast<std::uint32_t>(batch.text_size));
+        batch.forms.push_back(form);
       }
     } catch (...) {
       batch.failure = std::current_exception();
@@ -133,7 +137,7 @@ bool LineFeed::next_batch() {
     const std::size_t index = freed_ + (current_ != nullptr ? 1 : 0);
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return filled_ > index; });
-    next = batches_[index % kBatches].get();
+    next = batches_[index % sizes_.batches].get();
   }
   if (next == nullptr || next->ends.empty()) {
     // The end: the last line, if any, stays where it is.
@@ -153,6 +157,7 @@ bool LineFeed::next_batch() {
   current_ = next;
   text_ = next->text.get();
   ends_ = next->ends.data();
+  forms_ = next->forms.data();
   count_ = next->ends.size();
   held_lines_ = next->held.data();
   held_count_ = next->held.size();

@@ -13,8 +13,19 @@
 #include <vector>
 
 #include "core/streams.h"
+#include "core/text.h"
 
 namespace nest {
+
+/// How far a LineFeed reads ahead: a ring of `batches` batches, each ending at `lines` lines, when
+/// its `text` bytes could not take one more line of 5000 columns, or at `held` bytes of output
+/// held back for its lines.
+struct FeedSizes {
+  std::size_t batches = 4;
+  std::size_t lines = 4096;
+  std::size_t text = std::size_t{1} << 18;
+  std::size_t held = std::size_t{1} << 16;
+};
 
 /// Reads the lines of a source as irdlin does, on a thread of its own, in batches of up to a few
 /// thousand lines while the caller lists the ones before. What irdlin writes for a line (a page
@@ -25,21 +36,22 @@ namespace nest {
 /// can always be stopped.
 class LineFeed {
  public:
-  /// Starts reading `source`, whose warnings use `maxlen`. Throws std::system_error when no
-  /// thread can be started.
-  LineFeed(ByteSource& source, int maxlen);
+  /// Starts reading `source` for a listing that goes to a file (`tofile`) or to the screen, its
+  /// warnings using `maxlen`. Sizes below the least that works (two batches, text for one line)
+  /// are raised to it; a batch takes one line whatever its sizes. Throws std::system_error when no thread can be started.
+  LineFeed(ByteSource& source, int maxlen, bool tofile, FeedSizes sizes = {});
   LineFeed(const LineFeed&) = delete;
   LineFeed& operator=(const LineFeed&) = delete;
   /// Stops the reading thread and waits for it.
   ~LineFeed();
 
-  /// The next line (tab-expanded and cleaned, as irdlin gives it), after writing to `streams`
-  /// what irdlin wrote for it (to a listing file: `streams.tofile` must be true). False at the
-  /// end of the source; there it throws what stopped the reading, if anything did. A line stays
+  /// The next line, as irdlin delivers it, and its number in `form`, after writing to `streams`
+  /// what irdlin wrote for it (a page break, warnings). False at the end of the source, leaving
+  /// `form` as it is; there it throws what stopped the reading, if anything did. A line stays
   /// valid until the next call that gives a line: after the end, the last line stays valid.
   ///
   /// performance-critical; please benchmark any changes.
-  bool next(std::string_view& line, Streams& streams) {
+  bool next(std::string_view& line, Form& form, Streams& streams) {
     if (taken_ == count_ && !next_batch()) {
       return false;
     }
@@ -48,6 +60,7 @@ class LineFeed {
       write_held(streams);
     }
     line = std::string_view(text_ + begin, ends_[taken_] - begin);
+    form = forms_[taken_];
     ++taken_;
     return true;
   }
@@ -65,10 +78,12 @@ class LineFeed {
   bool next_batch();
   void write_held(Streams& streams);
 
+  FeedSizes sizes_;
   std::vector<std::unique_ptr<Batch>> batches_;
   Batch* current_ = nullptr;  // the batch lines are taken from, and what next() needs of it:
   const char* text_ = nullptr;
   const std::uint32_t* ends_ = nullptr;
+  const Form* forms_ = nullptr;
   std::size_t count_ = 0;
   const Held* held_lines_ = nullptr;
   std::size_t held_count_ = 0;

@@ -38,6 +38,7 @@ Lines read_in_turn(const std::string& source) {
   form.fill(' ');
   std::int64_t linecount = 0;
   while (!irdlin(input, out.streams(), kMaxlen, buffers[current], linecount, form)) {
+    out.streams().listing.write(view(form));
     out.streams().listing.record(buffers[current].view());
     out.streams().console.write("|");
     current ^= 1;
@@ -45,15 +46,17 @@ Lines read_in_turn(const std::string& source) {
   return {out.file(), out.console(), std::string(buffers[current ^ 1].view())};
 }
 
-Lines read_ahead(const std::string& source) {
+Lines read_ahead(const std::string& source, const FeedSizes& sizes = {}) {
   Captured out(true);
   ByteSource input(source);
   Lines lines;
   {
-    LineFeed feed(input, kMaxlen);
+    LineFeed feed(input, kMaxlen, true, sizes);
     std::string_view line;
     std::string_view last;
-    while (feed.next(line, out.streams())) {
+    Form form;
+    while (feed.next(line, form, out.streams())) {
+      out.streams().listing.write(view(form));
       out.streams().listing.record(line);
       out.streams().console.write("|");
       last = line;
@@ -93,12 +96,16 @@ TEST(LineFeedTest, GivesTheLinesAndTheirOutputAsIrdlinInTurn) {
       {"lines with warnings filling the held output", repeated(long_line, 1500)},
       {"warnings and plain lines in turn", repeated("a\n" + long_line + "\n", 3000)},
   };
+  // The ring of a listing, and the least one that works: two batches of one line each.
+  const FeedSizes least{.batches = 0, .lines = 0, .text = 0, .held = 0};
   for (const auto& c : cases) {
     const Lines in_turn = read_in_turn(c.source);
-    const Lines ahead = read_ahead(c.source);
-    EXPECT_EQ(ahead.file, in_turn.file) << c.name;
-    EXPECT_EQ(ahead.console, in_turn.console) << c.name;
-    EXPECT_EQ(ahead.last, in_turn.last) << c.name;
+    for (const FeedSizes& sizes : {FeedSizes{}, least}) {
+      const Lines ahead = read_ahead(c.source, sizes);
+      EXPECT_EQ(ahead.file, in_turn.file) << c.name << ", " << sizes.lines << " lines";
+      EXPECT_EQ(ahead.console, in_turn.console) << c.name << ", " << sizes.lines << " lines";
+      EXPECT_EQ(ahead.last, in_turn.last) << c.name << ", " << sizes.lines << " lines";
+    }
   }
 }
 
@@ -193,10 +200,11 @@ TEST(LineFeedTest, AReadFailureIsThrownAfterTheLinesReadBeforeIt) {
   {
     Captured out(true);
     ByteSource source(fd_ahead, "mem");
-    LineFeed feed(source, kMaxlen);
+    LineFeed feed(source, kMaxlen, true);
     std::string_view line;
+    Form form;
     try {
-      while (feed.next(line, out.streams())) {
+      while (feed.next(line, form, out.streams())) {
         out.streams().listing.record(line);
       }
     } catch (const Fatal& failure) {
@@ -221,10 +229,11 @@ TEST(LineFeedTest, AFailureToReadAtAllIsThrownAtOnce) {
   ByteSource source(fd, "folder");
   Captured out(true);
   {
-    LineFeed feed(source, kMaxlen);
+    LineFeed feed(source, kMaxlen, true);
     std::string_view line;
+    Form form;
     try {
-      feed.next(line, out.streams());
+      feed.next(line, form, out.streams());
       ADD_FAILURE() << "no failure";
     } catch (const Fatal& failure) {
       EXPECT_STREQ(failure.what(), "cannot read 'folder': Is a directory");
@@ -238,9 +247,10 @@ TEST(LineFeedTest, StopsWhenTheListingStopsEarly) {
   const std::string source = repeated("some line\n", 100000);
   Captured out(true);
   ByteSource input(source);
-  LineFeed feed(input, kMaxlen);
+  LineFeed feed(input, kMaxlen, true);
   std::string_view line;
-  ASSERT_TRUE(feed.next(line, out.streams()));
+  Form form;
+  ASSERT_TRUE(feed.next(line, form, out.streams()));
   EXPECT_EQ(line, "some line");
 }
 

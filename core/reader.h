@@ -32,6 +32,35 @@ struct LineBuffer {
 bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
             std::int64_t& linecount, Form& form);
 
+/// The lines of a source read in turn by irdlin, for the listing loop.
+class LineReader {
+ public:
+  /// Reads `source`, warning about lines longer than `maxlen`.
+  LineReader(ByteSource& source, int maxlen) : source_(source), maxlen_(maxlen) {}
+
+  /// The next line, as irdlin delivers it, and its number in `form`, after irdlin has written
+  /// for it what it writes (a page break, warnings). False at the end of the source, leaving
+  /// `form` as it is. A line stays valid until the next call that gives a line: after the end,
+  /// the last line stays valid, as the report at the end quotes it.
+  ///
+  /// performance-critical; please benchmark any changes.
+  bool next(std::string_view& line, Form& form, Streams& streams) {
+    if (irdlin(source_, streams, maxlen_, lines_[current_], linecount_, form)) {
+      return false;
+    }
+    line = lines_[current_].view();
+    current_ ^= 1;  // the next line goes into the other buffer
+    return true;
+  }
+
+ private:
+  ByteSource& source_;
+  int maxlen_;
+  LineBuffer lines_[2];
+  int current_ = 0;
+  std::int64_t linecount_ = 0;
+};
+
 /// Writes `count` into `form`: right-justified in five columns, or five asterisks above 99999.
 void format_line_number(std::int64_t count, Form& form);
 

@@ -10,7 +10,6 @@
 
 #include "cnest/scanner.h"
 #include "core/diagram.h"
-#include "core/line_feed.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -35,14 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     nest::list_source(bytes, filnam, frame, scanner, run->streams());
     run->flush();
   }
-  // Read ahead on a thread of its own, the listing to a file is the same, byte for byte.
+  // Read ahead on a thread of its own, the listing to a file is the same, byte for byte. The
+  // ring is small, so that it costs each input little and its batches end often.
   static nest::fuzz::CapturedRun read_ahead(true);
   {
     read_ahead.clear();
     nest::ByteSource bytes{std::string(source)};
     cnest::Scanner scanner;
-    nest::LineFeed feed(bytes, frame.maxlen);
-    nest::list_source(feed, filnam, frame, scanner, read_ahead.streams());
+    nest::Frame small_ring = frame;
+    small_ring.read_ahead = nest::fuzz::kSmallRing;
+    nest::list_source(bytes, filnam, small_ring, scanner, read_ahead.streams(),
+                      nest::Reading::kAhead);
     read_ahead.flush();
   }
   if (read_ahead.file() != to_file.file() || read_ahead.console() != to_file.console()) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/line_feed.h"
 #include "core/streams.h"
 #include "core/test_support.h"
 
@@ -36,6 +37,10 @@ class FuzzInput {
   std::string_view bytes_;
   std::size_t at_ = 0;
 };
+
+/// The ring of a listing read ahead in a harness: two batches of a few lines.
+inline constexpr nest::FeedSizes kSmallRing{
+    .batches = 2, .lines = 64, .text = 2 * 5000, .held = 4096};
 
 /// Captured streams of one listing run: the console and, when listing to a file, the file.
 using CapturedRun = nest::testing::Captured;

@@ -439,12 +439,8 @@ void list(const std::string& source_bytes, const model::Options& o, const nest::
           Scanner& scanner, bool read_ahead, Listing& run) {
   nest::testing::Captured out(o.tofile == 1);
   nest::ByteSource source(source_bytes);
-  if (read_ahead) {
-    nest::LineFeed feed(source, frame.maxlen);
-    nest::list_source(feed, o.filnam, frame, scanner, out.streams());
-  } else {
-    nest::list_source(source, o.filnam, frame, scanner, out.streams());
-  }
+  nest::list_source(source, o.filnam, frame, scanner, out.streams(),
+                    read_ahead ? nest::Reading::kAhead : nest::Reading::kInTurn);
   run.console = out.console();
   run.file = out.file();
 }

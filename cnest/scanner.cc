@@ -277,12 +277,11 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
   }
   const std::string_view a = scan_text();
 
-  // The rows of preprocessor conditionals, tried in order, the first that matches deciding. All
-  // their keys ("#if", "# if"; "#else", "# else", "#elif", "# elif"; "#endif"; "# endif") are
-  // searched with flag word 2, which leaves them only the first non-blank column and tests
-  // nothing after them; blank runs are collapsed, so the word after the "#" and the one blank
-  // that may follow it decides.
-  // Blank runs are collapsed: the first character that is not a blank is the first or second.
+  // The rows of preprocessor conditionals, tried in order, the first that matches deciding:
+  // find(a, key, kFirstWord) for the keys "#if", "# if"; "#else", "# else", "#elif", "# elif";
+  // "#endif", "# endif". kFirstWord leaves them only the first non-blank column and tests
+  // nothing after them; blank runs are collapsed, so the first character that is not a blank is
+  // the first or second, and the word after the "#" and the one blank that may follow it decide.
   const std::size_t first = !a.empty() && a[0] == ' ' ? 1 : 0;
   if (first < a.size() && a[first] == '#') {
     std::string_view word = a.substr(first + 1);
@@ -301,9 +300,9 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     }
   }
 
-  // The jumps ("go to" and "goto" with flag word 576; "return", "break", "continue" and "exit"
-  // with 544) and the case labels ("case" with 544; "default " and "default:" with 512), in one
-  // pass.
+  // The jumps and the case labels, in one pass: find(a, key, flags) for "go to" and "goto" with
+  // kStatementBefore | kNoLetterAfter; "return", "break", "continue", "exit" and "case" with
+  // kStatementBefore | kNoWordAfter; "default " and "default:" with kStatementBefore.
   const StatementWords words = statement_words();
   state.jump = words.jump;
   if (words.label) {
@@ -347,7 +346,7 @@ constexpr Key kDefault = key_of("default");
 Scanner::StatementWords Scanner::statement_words() const {
   // Every jump and case label key must follow a blank, ";", ")", "{", "}" or the start of the
   // text, so only the starts of statements need looking at, with exactly the conditions that
-  // find tests for the keys' flag words.
+  // find tests for the keys' flags (kStatementBefore, and what each tests after the key).
   const std::string_view a = scan_text();
   const std::size_t n = a.size();
   StatementWords words;
@@ -369,12 +368,12 @@ Scanner::StatementWords Scanner::statement_words() const {
       return !is_digit(at(p + size)) && !is_lower(at(p + size));
     };
     switch (a[p]) {
-      case 'g':  // "goto" and "go to", flag word 576: no letter after
+      case 'g':  // "goto" and "go to", kNoLetterAfter
         if ((is(kGoto) && !is_lower(at(p + 4))) || (is(kGoTo) && !is_lower(at(p + 5)))) {
           words.jump = true;
         }
         break;
-      case 'r':  // flag word 544: no digit or letter after
+      case 'r':  // kNoWordAfter: no digit or letter after
         words.jump = words.jump || (is(kReturn) && no_word_after(6));
         break;
       case 'b':
@@ -387,7 +386,7 @@ Scanner::StatementWords Scanner::statement_words() const {
         words.jump = words.jump || (is(kContinue) && no_word_after(8));
         words.label = words.label || (is(kCase) && no_word_after(4));
         break;
-      case 'd':  // "default " and "default:", flag word 512; the blank must lie within 5000 columns
+      case 'd':  // "default " and "default:", nothing after; the blank must lie within 5000 columns
         if (is(kDefault) && (at(p + 7) == ':' || (at(p + 7) == ' ' && p + 8 <= kWidth))) {
           words.label = true;
         }

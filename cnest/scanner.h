@@ -24,12 +24,19 @@ inline constexpr int kStatementBefore = 512;  ///< the character before is " ", 
 /// Returns true when an occurrence meets every condition set in `flags`. Before column 1 and
 /// after column 5000 stands a blank.
 ///
-/// performance-critical; please benchmark any changes.
+/// The general search: the scanner's per-line step uses matchers of its own, each standing for
+/// the calls of find that it names; the differential test checks the step against a model
+/// that calls find itself.
 bool find(std::string_view text, std::string_view key, int flags);
 
 /// The per-line step of cnest: braces, comments, quotes, preprocessor conditionals, jumps and
 /// case labels. The primary nesting of the line state is the brace level, the secondary one the
 /// level of preprocessor conditionals.
+///
+/// Its rules stand one by one, as plainly as they can be written, in the literal model of
+/// tests/model/c_model.cc, which searches with find alone; the differential test checks this
+/// scanner against the model, step by step, on random sources. Where this scanner uses a matcher
+/// of its own, the comment at the matcher names the find call that it stands for.
 class Scanner : public nest::BlockScanner {
  public:
   /// Sets the line's nesting values and flags: the brace level and its marks, the conditional
@@ -63,8 +70,10 @@ class Scanner : public nest::BlockScanner {
                        nest::Streams& streams);
 
   bool incomment_ = false;  // inside a "/*" comment; carried over line ends
-  // Whether the scan text holds a jump statement and a case label, as the keys of the jump and
-  // case label tables with their flag words would find them.
+  // Whether the scan text holds a jump statement and a case label: find(scan_text(), key,
+  // kStatementBefore | kNoLetterAfter) for "go to" and "goto"; with kStatementBefore |
+  // kNoWordAfter for "return", "break", "continue", "exit" (jumps) and "case" (a label); with
+  // kStatementBefore for "default " and "default:" (labels).
   struct StatementWords {
     bool jump = false;
     bool label = false;

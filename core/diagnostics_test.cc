@@ -50,13 +50,5 @@ TEST(DiagnosticsTest, SameMessageTwiceGivesTwoCompleteReports) {
             " ***WARNING nested comment: Line    42:\r\n \a\r\n");
 }
 
-TEST(DiagnosticsTest, ReportChoosesTheRoutine) {
-  Captured out(false);
-  report(Severity::kError, "m", kLine42, out.streams(), "a");
-  report(Severity::kWarning, "m", kLine42, out.streams(), "a");
-  EXPECT_EQ(out.console(),
-            " ***ERROR m: Line    42:\r\n \a\r\n ***WARNING m: Line    42:\r\n \a\r\n");
-}
-
 }  // namespace
 }  // namespace nest

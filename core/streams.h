@@ -163,15 +163,11 @@ class ByteSource {
   /// Reads the next line into `line`: its first `cap` bytes; the rest of a longer line is read
   /// and thrown away. The line end is not part of the line. Returns false, leaving `line` empty,
   /// when the input ends before the line has a byte or a line end. Throws Fatal on a read error.
-  ///
-  /// performance-critical; please benchmark any changes.
   bool read_line(std::string& line, std::size_t cap);
 
   /// As above, but `line` views the line where it lies in the input buffer (or, for a line
   /// that crosses the buffer's end, a copy kept in the source): no copy for most lines. The
   /// view is valid until the next read from this source.
-  ///
-  /// performance-critical; please benchmark any changes.
   bool read_line(std::string_view& line, std::size_t cap);
 
   /// As above, and tells in `plain` whether every byte of the line as given lies in 32 to 127;

@@ -25,8 +25,6 @@ std::size_t first_where(std::string_view text, Stop stop) {
 // The first occurrence of `core` (not empty) in `text` at or after `from`, or npos. On the short
 // texts of most source lines a plain loop beats the library's search, whose calls cost more
 // than the comparisons; long texts go through memchr.
-//
-// performance-critical; please benchmark any changes.
 std::size_t find_core(std::string_view text, std::string_view core, std::size_t from) {
   if (core.size() > text.size()) {
     return std::string_view::npos;
@@ -236,7 +234,7 @@ bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
 Scanner::WordKeys Scanner::word_keys() const {
   // Each of these keys must have a blank (or, for "goto", a ")") or the start of the text before
   // it, so only the starts of words need looking at: one pass for all four, with exactly the
-  // conditions that find tests for their flag words.
+  // conditions that find tests for their flags.
   const std::string_view a = scan_text();
   const std::size_t n = a.size();
   const auto at = [&](std::size_t column) { return column < n ? a[column] : ' '; };
@@ -250,22 +248,22 @@ Scanner::WordKeys Scanner::word_keys() const {
       return;
     }
     switch (a[p]) {
-      case 'g':  // "goto", flag word 40: no digit or letter after
+      case 'g':  // "goto", kBlankOrParenBefore | kNoWordAfter: no digit or letter after
         if (is_word(p, "goto") && !is_digit(at(p + 4)) && !is_lower(at(p + 4))) {
           keys.go_to = true;
         }
         break;
-      case 'r':  // "return", flag word 129: a blank before, a blank or "(" after
+      case 'r':  // "return", kBlankBefore | kBlankOrOpenParenAfter
         if (before == ' ' && is_word(p, "return") && (at(p + 6) == ' ' || at(p + 6) == '(')) {
           keys.return_ = true;
         }
         break;
-      case 'c':  // "case ", flag word 1; its blank must still lie within the 5000 columns
+      case 'c':  // "case ", kBlankBefore; its blank must still lie within the 5000 columns
         if (before == ' ' && is_word(p, "case") && at(p + 4) == ' ' && p + 5 <= nest::kTextWidth) {
           keys.case_ = true;
         }
         break;
-      case 'e':  // "end ", flag word 1
+      case 'e':  // "end ", kBlankBefore
         if (before == ' ' && is_word(p, "end") && at(p + 3) == ' ' && p + 4 <= nest::kTextWidth) {
           keys.end = true;
         }
@@ -381,7 +379,8 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     ++n.newlev;
   }
 
-  // find(a, "goto", 40), find(a, "return", 129), find(a, "case ", 1) and find(a, "end ", 1), all
+  // find(a, "goto", kBlankOrParenBefore | kNoWordAfter), find(a, "return", kBlankBefore |
+  // kBlankOrOpenParenAfter), find(a, "case ", kBlankBefore) and find(a, "end ", kBlankBefore), all
   // in one pass.
   const WordKeys words = word_keys();
   state.jump = words.go_to || words.return_;

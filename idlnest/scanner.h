@@ -28,10 +28,17 @@ inline constexpr int kDigitsBefore = 256;           ///< only blanks and digits 
 /// Call it qualified, as idlnest::find: for std::string arguments, argument-dependent lookup would
 /// prefer std::find.
 ///
-/// performance-critical; please benchmark any changes.
+/// The general search: the scanner's per-line step uses matchers of its own, each standing for
+/// the calls of find that it names; the differential test checks the step against a model
+/// that calls find itself.
 int find(std::string_view text, std::string_view key, int flags);
 
 /// The per-line step of idlnest: program units, main-level code, blocks, branches and jumps.
+///
+/// Its rules stand one by one, as plainly as they can be written, in the literal model of
+/// tests/model/idl_model.cc, which searches with find alone; the differential test checks this
+/// scanner against the model, step by step, on random sources. Where this scanner uses a matcher
+/// of its own, the comment at the matcher names the find call that it stands for.
 class Scanner : public nest::BlockScanner {
  public:
   /// `warnend`: warn when a plain "end" closes an inner block; `warnquote`: report a quote left
@@ -63,12 +70,13 @@ class Scanner : public nest::BlockScanner {
   // performance-critical; please benchmark any changes.
   bool build_scan_text(std::string_view b, nest::LineState& state);
 
-  // Which of the keys that may stand anywhere on a line the scan text holds.
+  // Which of the keys that may stand anywhere on a line the scan text holds: what these calls of
+  // find(scan_text(), key, flags) != 0 give, in one pass.
   struct WordKeys {
-    bool go_to = false;    // "goto", flag word 40
-    bool return_ = false;  // "return", flag word 129
-    bool case_ = false;    // "case ", flag word 1
-    bool end = false;      // "end ", flag word 1
+    bool go_to = false;    // "goto", kBlankOrParenBefore | kNoWordAfter
+    bool return_ = false;  // "return", kBlankBefore | kBlankOrOpenParenAfter
+    bool case_ = false;    // "case ", kBlankBefore
+    bool end = false;      // "end ", kBlankBefore
   };
   //
   // performance-critical; please benchmark any changes.

@@ -42,7 +42,7 @@ struct Frame {
   int maxlen = 160;       ///< lines longer than this draw a warning
   RenderSettings render;  ///< how each record is drawn
   Threads threads = Threads::kWherePaying;
-  FeedSizes read_ahead;  ///< how far, when the lines are read ahead
+  ReadAhead read_ahead;  ///< how far, when the lines are read ahead
 };
 
 /// How list_source reads the lines of its source.

@@ -6,11 +6,12 @@
 #include "core/reader.h"
 #include "core/simd.h"
 #include "core/text.h"
+#include "core/worker.h"
 
 namespace nest {
 
 struct LineFeed::Batch {
-  Batch(const FeedSizes& ring, bool tofile)
+  Batch(const ReadAhead& ring, bool tofile)
       : sizes(ring), text(std::make_unique_for_overwrite<char[]>(ring.text)),
         streams{console_sink, listing_sink, tofile} {
     ends.reserve(ring.lines);
@@ -35,7 +36,7 @@ struct LineFeed::Batch {
     failure = nullptr;
   }
 
-  const FeedSizes& sizes;
+  const ReadAhead& sizes;
   std::unique_ptr<char[]> text;
   std::size_t text_size = 0;
   std::vector<std::uint32_t> ends;  // where each line's text ends; the next one starts there
@@ -50,14 +51,19 @@ struct LineFeed::Batch {
   std::exception_ptr failure;  // what ended the reading, if not the end of the source
 };
 
-LineFeed::LineFeed(ByteSource& source, int maxlen, bool tofile, FeedSizes sizes) : sizes_(sizes) {
+LineFeed::LineFeed(ByteSource& source, int maxlen, bool tofile, ReadAhead settings)
+    : sizes_(settings) {
   sizes_.batches = std::max<std::size_t>(sizes_.batches, 2);
   sizes_.lines = std::max<std::size_t>(sizes_.lines, 1);
   sizes_.text = std::max<std::size_t>(sizes_.text, kTextWidth);
   for (std::size_t k = 0; k < sizes_.batches; ++k) {
     batches_.push_back(std::make_unique<Batch>(sizes_, tofile));
   }
-  reader_ = std::thread([this, &source, maxlen] { read_all(source, maxlen); });
+  if (settings.thread == nullptr) {
+    own_thread_ = std::make_unique<Worker>();
+  }
+  reader_ = settings.thread != nullptr ? settings.thread : own_thread_.get();
+  reader_->start([this, &source, maxlen] { read_all(source, maxlen); });
 }
 
 LineFeed::~LineFeed() {
@@ -66,7 +72,7 @@ LineFeed::~LineFeed() {
     stopping_ = true;
   }
   changed_.notify_all();
-  reader_.join();
+  reader_->wait();
 }
 
 void LineFeed::read_all(ByteSource& source, int maxlen) {

@@ -9,7 +9,6 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "core/streams.h"
@@ -17,14 +16,18 @@
 
 namespace nest {
 
-/// How far a LineFeed reads ahead: a ring of `batches` batches, each ending at `lines` lines, when
-/// its `text` bytes could not take one more line of 5000 columns, or at `held` bytes of output
-/// held back for its lines.
-struct FeedSizes {
+class Worker;
+
+/// How a LineFeed reads ahead: a ring of `batches` batches, each ending at `lines` lines, when its
+/// `text` bytes could not take one more line of 5000 columns, or at `held` bytes of output held
+/// back for its lines; on `thread` when one is given (a thread kept from feed to feed, which must
+/// have no job going on), else on a thread of the feed's own.
+struct ReadAhead {
   std::size_t batches = 4;
   std::size_t lines = 4096;
   std::size_t text = std::size_t{1} << 18;
   std::size_t held = std::size_t{1} << 16;
+  Worker* thread = nullptr;
 };
 
 /// Reads the lines of a source as irdlin does, on a thread of its own, in batches of up to a few
@@ -38,11 +41,12 @@ class LineFeed {
  public:
   /// Starts reading `source` for a listing that goes to a file (`tofile`) or to the screen, its
   /// warnings using `maxlen`. Sizes below the least that works (two batches, text for one line)
-  /// are raised to it; a batch takes one line whatever its sizes. Throws std::system_error when no thread can be started.
-  LineFeed(ByteSource& source, int maxlen, bool tofile, FeedSizes sizes = {});
+  /// are raised to it; a batch takes one line whatever its sizes. Throws std::system_error when
+  /// no thread can be started.
+  LineFeed(ByteSource& source, int maxlen, bool tofile, ReadAhead settings = {});
   LineFeed(const LineFeed&) = delete;
   LineFeed& operator=(const LineFeed&) = delete;
-  /// Stops the reading thread and waits for it.
+  /// Stops the reading and waits for it.
   ~LineFeed();
 
   /// The next line, as irdlin delivers it, and its number in `form`, after writing to `streams`
@@ -78,7 +82,7 @@ class LineFeed {
   bool next_batch();
   void write_held(Streams& streams);
 
-  FeedSizes sizes_;
+  ReadAhead sizes_;
   std::vector<std::unique_ptr<Batch>> batches_;
   Batch* current_ = nullptr;  // the batch lines are taken from, and what next() needs of it:
   const char* text_ = nullptr;
@@ -97,7 +101,8 @@ class LineFeed {
   std::size_t filled_ = 0;           // batches filled so far, in turn
   std::size_t freed_ = 0;            // batches given back so far
   bool stopping_ = false;
-  std::thread reader_;  // started last, once everything it uses is there
+  std::unique_ptr<Worker> own_thread_;
+  Worker* reader_ = nullptr;  // reads once everything it uses is there
 };
 
 }  // namespace nest

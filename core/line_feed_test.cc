@@ -46,7 +46,7 @@ Lines read_in_turn(const std::string& source) {
   return {out.file(), out.console(), std::string(buffers[current ^ 1].view())};
 }
 
-Lines read_ahead(const std::string& source, const FeedSizes& sizes = {}) {
+Lines read_ahead(const std::string& source, const ReadAhead& sizes = {}) {
   Captured out(true);
   ByteSource input(source);
   Lines lines;
@@ -97,10 +97,10 @@ TEST(LineFeedTest, GivesTheLinesAndTheirOutputAsIrdlinInTurn) {
       {"warnings and plain lines in turn", repeated("a\n" + long_line + "\n", 3000)},
   };
   // The ring of a listing, and the least one that works: two batches of one line each.
-  const FeedSizes least{.batches = 0, .lines = 0, .text = 0, .held = 0};
+  const ReadAhead least{.batches = 0, .lines = 0, .text = 0, .held = 0};
   for (const auto& c : cases) {
     const Lines in_turn = read_in_turn(c.source);
-    for (const FeedSizes& sizes : {FeedSizes{}, least}) {
+    for (const ReadAhead& sizes : {ReadAhead{}, least}) {
       const Lines ahead = read_ahead(c.source, sizes);
       EXPECT_EQ(ahead.file, in_turn.file) << c.name << ", " << sizes.lines << " lines";
       EXPECT_EQ(ahead.console, in_turn.console) << c.name << ", " << sizes.lines << " lines";

@@ -79,7 +79,9 @@ void Sink::write_behind() {
   }
   behind_ = true;
   auto larger = std::make_unique_for_overwrite<char[]>(kBehindBufferSize);
-  std::memcpy(larger.get(), buffer_.get(), used_);
+  if (used_ > 0) {
+    std::memcpy(larger.get(), buffer_.get(), used_);
+  }
   buffer_ = std::move(larger);
   capacity_ = kBehindBufferSize;
 }
@@ -113,6 +115,11 @@ void Sink::write_through(std::string_view bytes) {
 }
 
 void Sink::flush_buffer() {
+  if (buffer_ == nullptr) {
+    buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    capacity_ = kBufferSize;
+    return;
+  }
   if (used_ == 0) {
     return;
   }

@@ -122,8 +122,8 @@ class Sink {
   int fd_ = -1;
   std::string* memory_ = nullptr;
   std::string name_;
-  std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
-  std::size_t capacity_ = kBufferSize;  // size of buffer_ (and of spare_)
+  std::unique_ptr<char[]> buffer_;  // made at the first write: many sinks of tests stay empty
+  std::size_t capacity_ = 0;        // size of buffer_ (and of spare_)
   std::size_t used_ = 0;                // bytes buffered
   bool behind_ = false;                 // write full buffers in the background
   std::unique_ptr<char[]> spare_;       // the buffer being written in the background

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/text_helpers.h"
+#include "core/worker.h"
 
 namespace nest::fuzz {
 
@@ -179,6 +180,28 @@ void check_listing_pair(CapturedRun& to_file, CapturedRun& to_screen,
   if (at != screen.size()) {
     fail("screen: more records than the listing file");
   }
+
+  // Beside a listing file, the console copies every message of the file, in the same order.
+  std::size_t copied = 0;
+  std::vector<std::string_view> messages;
+  for (std::size_t k = 1; k < file.size(); ++k) {
+    if (is_message(file[k])) {
+      messages.push_back(file[k]);
+    }
+  }
+  for (const std::string_view record : console) {
+    if (copied < messages.size() && record == messages[copied]) {
+      ++copied;
+    }
+  }
+  if (copied != messages.size()) {
+    fail("console: the messages of the listing file are not all copied, in order");
+  }
+}
+
+nest::ReadAhead small_ring() {
+  static Worker thread;
+  return {.batches = 2, .lines = 64, .text = 2 * 5000, .held = 4096, .thread = &thread};
 }
 
 }  // namespace nest::fuzz

@@ -38,9 +38,9 @@ class FuzzInput {
   std::size_t at_ = 0;
 };
 
-/// The ring of a listing read ahead in a harness: two batches of a few lines.
-inline constexpr nest::FeedSizes kSmallRing{
-    .batches = 2, .lines = 64, .text = 2 * 5000, .held = 4096};
+/// How a harness reads a listing ahead: a small ring, of two batches of a few lines, on one thread
+/// kept for the whole run, so that each input costs little and batches end often.
+nest::ReadAhead small_ring();
 
 /// Captured streams of one listing run: the console and, when listing to a file, the file.
 using CapturedRun = nest::testing::Captured;
@@ -55,7 +55,7 @@ using CapturedRun = nest::testing::Captured;
 /// glyphs reaches either stream beyond the page header; the file starts with the page header for
 /// `filnam`, the ruler indented by `ruler_indent` blanks and an empty record; and the screen
 /// listing is the file listing with a bell after each message and the page-break notice for each
-/// form-feed record.
+/// form-feed record; the console beside the file copies each message of the file, in order.
 void check_listing_pair(CapturedRun& to_file, CapturedRun& to_screen,
                         std::string_view filnam, int ruler_indent, bool ibmpc);
 

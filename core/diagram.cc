@@ -1,20 +1,14 @@
 #include "core/diagram.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <system_error>
-#include <thread>
-
-#include <fcntl.h>
-#include <sched.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "core/line_feed.h"
-#include "core/text_helpers.h"
+#include "core/platform.h"
 #include "core/reader.h"
+#include "core/text_helpers.h"
 
 namespace nest {
 
@@ -23,60 +17,54 @@ namespace {
 constexpr std::string_view kRuler =
     "....,....1....,....2....,....3....,....4....,....5....,....6....,....7....,....8";
 
-// open(2) takes a C string, so a name holding a NUL byte would silently name another file.
+// The system takes a name as a C string, so a name holding a NUL byte would silently name
+// another file.
 void check_name(std::string_view action, const std::string& name) {
   if (name.find('\0') != std::string::npos) {
     throw system_failure(action, name, EINVAL);
   }
 }
 
-UniqueFd open_source(const std::string& name, struct stat& info) {
+UniqueFd open_source(const std::string& name, platform::FileInfo& info) {
   check_name("cannot open", name);
-  UniqueFd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    throw system_failure("cannot open", name, errno);
+  int fd = -1;
+  if (const int error = platform::open_for_reading(name, fd); error != 0) {
+    throw system_failure("cannot open", name, error);
   }
-  if (::fstat(fd.get(), &info) != 0) {
-    throw system_failure("cannot open", name, errno);
+  UniqueFd source(fd);
+  if (const int error = platform::describe(fd, info); error != 0) {
+    throw system_failure("cannot open", name, error);
   }
-  if (S_ISDIR(info.st_mode)) {
+  if (info.directory) {
     throw system_failure("cannot open", name, EISDIR);
   }
-  return fd;
+  return source;
 }
 
 // Creates the output or opens an existing one, and only then empties it, once it is known not
 // to be the source: listing a file over itself would destroy it. Tells whether it is a regular
 // file.
-UniqueFd open_output(const std::string& name, const struct stat& source, bool& regular) {
+UniqueFd open_output(const std::string& name, const platform::FileInfo& source, bool& regular) {
   check_name("cannot create", name);
-  UniqueFd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-  if (fd.get() < 0) {
-    throw system_failure("cannot create", name, errno);
+  int fd = -1;
+  if (const int error = platform::open_for_writing(name, fd); error != 0) {
+    throw system_failure("cannot create", name, error);
   }
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) {
-    throw system_failure("cannot create", name, errno);
+  UniqueFd output(fd);
+  platform::FileInfo info;
+  if (const int error = platform::describe(fd, info); error != 0) {
+    throw system_failure("cannot create", name, error);
   }
-  if (info.st_dev == source.st_dev && info.st_ino == source.st_ino) {
+  if (platform::same_file(info, source)) {
     throw Fatal("cannot create " + quoted(name) + ": it is the source file");
   }
-  regular = S_ISREG(info.st_mode);
-  if (regular && ::ftruncate(fd.get(), 0) != 0) {
-    throw system_failure("cannot create", name, errno);
+  regular = info.regular;
+  if (regular) {
+    if (const int error = platform::truncate(fd); error != 0) {
+      throw system_failure("cannot create", name, error);
+    }
   }
-  return fd;
-}
-
-// Whether this process may run on two processors or more: on one, reading ahead on a thread of
-// its own only adds the handing over of the lines.
-bool several_processors() {
-  cpu_set_t allowed;
-  CPU_ZERO(&allowed);
-  if (::sched_getaffinity(0, sizeof allowed, &allowed) != 0) {
-    return std::thread::hardware_concurrency() > 1;
-  }
-  return CPU_COUNT(&allowed) > 1;
+  return output;
 }
 
 // The answer names a file when its first byte that is not a blank sorts above the blank.
@@ -143,7 +131,7 @@ void list_source(ByteSource& source, std::string_view filnam, const Frame& frame
 void diagram(std::string_view filnam, std::string_view filnam2, const Frame& frame,
              BlockScanner& scanner, Sink& console) {
   const std::string source_name(trimmed(filnam));
-  struct stat source_info {};
+  platform::FileInfo source_info;
   const UniqueFd source_fd = open_source(source_name, source_info);
   ByteSource source(source_fd.get(), source_name);
 
@@ -157,17 +145,17 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
   UniqueFd output_fd = open_output(output_name, source_info, output_is_a_file);
   Sink file(output_fd.get(), output_name);
   const bool threads = frame.threads == Threads::kWherever ||
-                       (frame.threads == Threads::kWherePaying && several_processors());
+                       (frame.threads == Threads::kWherePaying && platform::several_processors());
   if (threads && output_is_a_file) {
     file.write_behind();
   }
   Streams streams{console, file, true};
   list_source(source, filnam, frame, scanner, streams,
-              threads && output_is_a_file && S_ISREG(source_info.st_mode) ? Reading::kAhead
+              threads && output_is_a_file && source_info.regular ? Reading::kAhead
                                                                            : Reading::kInTurn);
   file.flush();
-  if (::close(output_fd.release()) != 0) {
-    throw system_failure("cannot write", output_name, errno);
+  if (const int error = platform::close(output_fd.release()); error != 0) {
+    throw system_failure("cannot write", output_name, error);
   }
 }
 

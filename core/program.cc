@@ -1,12 +1,10 @@
 #include "core/program.h"
 
-#include <csignal>
-#include <cstdio>
 #include <exception>
 #include <new>
 #include <string>
 
-#include <unistd.h>
+#include "core/platform.h"
 
 namespace nest {
 
@@ -18,7 +16,7 @@ int fail(int error_fd, std::string_view program, std::string_view text) {
   line += text;
   line += '\n';
   // Nothing more can be done when standard error fails too.
-  [[maybe_unused]] const ssize_t ignored = ::write(error_fd, line.data(), line.size());
+  platform::write_all(error_fd, line);
   return 2;
 }
 
@@ -26,13 +24,14 @@ int fail(int error_fd, std::string_view program, std::string_view text) {
 
 int run_program(std::string_view program,
                 const std::function<void(Sink& console, ByteSource& input)>& body) {
-  return run_program(program, body, STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO);
+  return run_program(program, body, platform::kStandardInput, platform::kStandardOutput,
+                     platform::kStandardError);
 }
 
 int run_program(std::string_view program,
                 const std::function<void(Sink& console, ByteSource& input)>& body, int input_fd,
                 int output_fd, int error_fd) {
-  std::signal(SIGPIPE, SIG_IGN);
+  platform::start_process();
   Sink console(output_fd, "standard output");
   ByteSource input(input_fd, "standard input");
   try {

@@ -6,8 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include <unistd.h>
-
+#include "core/platform.h"
 #include "core/worker.h"
 
 namespace nest {
@@ -27,7 +26,7 @@ Fatal system_failure(std::string_view action, std::string_view name, int err) {
   text += ' ';
   text += quoted(name);
   text += ": ";
-  text += std::strerror(err);
+  text += platform::error_text(err);
   return Fatal(text);
 }
 
@@ -40,32 +39,13 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
 
 UniqueFd::~UniqueFd() {
   if (fd_ >= 0) {
-    ::close(fd_);
+    platform::close(fd_);
   }
 }
 
 int UniqueFd::release() {
   return std::exchange(fd_, -1);
 }
-
-namespace {
-
-// Writes all of `bytes` to `fd`; returns 0, or the errno of the write that failed.
-int write_all(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return errno;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return 0;
-}
-
-}  // namespace
 
 Sink::Sink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
 
@@ -140,7 +120,7 @@ void Sink::flush_buffer() {
   // After a failure nothing more is written: it is reported at the next wait, and the run ends.
   writer_->start([this, bytes = std::string_view(buffer_.get(), used_)] {
     if (behind_error_ == 0) {
-      behind_error_ = write_all(fd_, bytes);
+      behind_error_ = platform::write_all(fd_, bytes);
     }
   });
   std::swap(buffer_, spare_);
@@ -161,7 +141,7 @@ void Sink::write_fd(std::string_view bytes) {
     memory_->append(bytes);
     return;
   }
-  if (const int error = write_all(fd_, bytes); error != 0) {
+  if (const int error = platform::write_all(fd_, bytes); error != 0) {
     throw system_failure("cannot write", name_, error);
   }
 }
@@ -180,20 +160,16 @@ bool ByteSource::fill() {
   if (fd_ < 0 || at_end_) {
     return false;
   }
-  for (;;) {
-    const ssize_t got = ::read(fd_, storage_.data(), storage_.size());
-    if (got > 0) {
-      window_ = std::string_view(storage_.data(), static_cast<std::size_t>(got));
-      return true;
-    }
-    if (got == 0) {
-      at_end_ = true;
-      return false;
-    }
-    if (errno != EINTR) {
-      throw system_failure("cannot read", name_, errno);
-    }
+  std::size_t got = 0;
+  if (const int error = platform::read(fd_, storage_.data(), storage_.size(), got); error != 0) {
+    throw system_failure("cannot read", name_, error);
   }
+  if (got == 0) {
+    at_end_ = true;
+    return false;
+  }
+  window_ = std::string_view(storage_.data(), got);
+  return true;
 }
 
 void ByteSource::skip_pending_lf() {

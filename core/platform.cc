@@ -1,0 +1,55 @@
+// The part of the platform unit that is the same on every system.
+#include <cerrno>
+#include <cstring>
+
+#include "core/platform.h"
+
+namespace nest::platform {
+
+std::string error_text(int error) {
+  // The systems' own texts differ; these are the ones a user reads most, worded alike everywhere.
+  switch (error) {
+    case ENOENT:
+      return "No such file or directory";
+    case EACCES:
+      return "Permission denied";
+    case EPERM:
+      return "Operation not permitted";
+    case EISDIR:
+      return "Is a directory";
+    case ENOTDIR:
+      return "Not a directory";
+    case EEXIST:
+      return "File exists";
+    case ENAMETOOLONG:
+      return "File name too long";
+    case EINVAL:
+      return "Invalid argument";
+    case ENOSPC:
+      return "No space left on device";
+    case EFBIG:
+      return "File too large";
+    case EPIPE:
+      return "Broken pipe";
+    case EBADF:
+      return "Bad file descriptor";
+    case EIO:
+      return "Input/output error";
+    case EROFS:
+      return "Read-only file system";
+    case EMFILE:
+      return "Too many open files";
+    case ENOMEM:
+      return "Cannot allocate memory";
+    case EAGAIN:
+      return "Resource temporarily unavailable";
+    case EBUSY:
+      return "Device or resource busy";
+    case EXDEV:
+      return "Invalid cross-device link";
+    default:
+      return std::strerror(error);
+  }
+}
+
+}  // namespace nest::platform

@@ -1,0 +1,77 @@
+// The few calls that the programs make to the operating system: opening, describing, reading,
+// writing and replacing files, and what a process sets up at its start. One side for POSIX
+// systems (platform_posix.cc) and one for Windows (platform_win32.cc); nothing else in the code
+// calls the system.
+//
+// Failures are reported as errno values (ENOENT, ENOSPC, ...) on every system, so that the
+// diagnostics read the same everywhere.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace nest::platform {
+
+inline constexpr int kStandardInput = 0;
+inline constexpr int kStandardOutput = 1;
+inline constexpr int kStandardError = 2;
+
+/// What the system tells of an open file.
+struct FileInfo {
+  bool identified = false;  ///< the system gives the file an identity (device and index)
+  std::uint64_t device = 0;
+  std::uint64_t index = 0;
+  bool regular = false;    ///< a regular file (not a directory, device, pipe or terminal)
+  bool directory = false;  ///< a directory
+  unsigned permissions = 0;  ///< the permission bits (POSIX: mode & 07777)
+};
+
+/// Whether `a` and `b` describe the same file: both identified, on the same device with the
+/// same index (POSIX: st_dev and st_ino; Windows: the volume serial number and the file index).
+inline bool same_file(const FileInfo& a, const FileInfo& b) {
+  return a.identified && b.identified && a.device == b.device && a.index == b.index;
+}
+
+/// Sets up the process: the standard streams pass bytes unchanged (binary mode); writing to a
+/// closed pipe, or past a file-size limit, fails with an error instead of ending the process by
+/// a signal.
+void start_process();
+
+/// Opens the existing file `name` for reading into `fd`. Returns 0 or the error.
+int open_for_reading(const std::string& name, int& fd);
+
+/// Opens the file `name` for writing into `fd`, creating it when it does not exist (permissions
+/// 0666 less the umask); an existing file is not emptied. Returns 0 or the error.
+int open_for_writing(const std::string& name, int& fd);
+
+/// Describes the open file `fd`. Returns 0 or the error.
+int describe(int fd, FileInfo& info);
+
+/// Empties the open file `fd`. Returns 0 or the error.
+int truncate(int fd);
+
+/// Reads up to `size` bytes from `fd` into `to`, setting `got` (0 at the end of the input). Goes
+/// on after an interruption, and waits when `fd` was left non-blocking and has nothing yet.
+/// Returns 0 or the error.
+int read(int fd, char* to, std::size_t size, std::size_t& got);
+
+/// Writes all of `bytes` to `fd`. Goes on after an interruption, and waits when `fd` was left
+/// non-blocking and is full. Returns 0 or the error of the write that failed.
+int write_all(int fd, std::string_view bytes);
+
+/// Closes `fd`. Returns 0 or the error: a file system may report a failed write only here.
+int close(int fd);
+
+/// Whether `fd` is a terminal (a console).
+bool is_terminal(int fd);
+
+/// Whether this process may run on two processors or more.
+bool several_processors();
+
+/// The text of an error value: the same on every system for the errors that the programs
+/// report ("No such file or directory", "No space left on device", ...).
+std::string error_text(int error);
+
+}  // namespace nest::platform

@@ -12,7 +12,7 @@ namespace nest {
 
 struct LineFeed::Batch {
   Batch(const ReadAhead& ring, bool tofile)
-      : sizes(ring), text(std::make_unique_for_overwrite<char[]>(ring.text)),
+      : sizes(ring), text(uninitialised_bytes(ring.text)),
         streams{console_sink, listing_sink, tofile} {
     ends.reserve(ring.lines);
     forms.reserve(ring.lines);

@@ -1,12 +1,13 @@
 #include "core/program.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <string_view>
 
+#include "core/platform.h"
 #include "core/prompts.h"
+#include "core/test_support.h"
 
 namespace nest {
 namespace {
@@ -14,35 +15,32 @@ namespace {
 // A pipe whose read end the test reads after the program has run.
 class Pipe {
  public:
-  Pipe() { EXPECT_EQ(::pipe(fds_), 0); }
+  Pipe() { EXPECT_TRUE(testing::make_pipe(fds_)); }
   ~Pipe() {
     for (int fd : fds_) {
       if (fd >= 0) {
-        ::close(fd);
+        platform::close(fd);
       }
     }
   }
   int read_end() const { return fds_[0]; }
   int write_end() const { return fds_[1]; }
-  void write(std::string_view bytes) {
-    ASSERT_EQ(::write(fds_[1], bytes.data(), bytes.size()),
-              static_cast<ssize_t>(bytes.size()));
-  }
+  void write(std::string_view bytes) { ASSERT_EQ(platform::write_all(fds_[1], bytes), 0); }
   void close_write() {
-    ::close(fds_[1]);
+    platform::close(fds_[1]);
     fds_[1] = -1;
   }
   void close_read() {
-    ::close(fds_[0]);
+    platform::close(fds_[0]);
     fds_[0] = -1;
   }
   std::string drain() {
     close_write();
     std::string out;
     char buffer[4096];
-    ssize_t got = 0;
-    while ((got = ::read(fds_[0], buffer, sizeof buffer)) > 0) {
-      out.append(buffer, static_cast<std::size_t>(got));
+    std::size_t got = 0;
+    while (platform::read(fds_[0], buffer, sizeof buffer, got) == 0 && got > 0) {
+      out.append(buffer, got);
     }
     return out;
   }

@@ -58,7 +58,7 @@ void Sink::write_behind() {
     return;
   }
   behind_ = true;
-  auto larger = std::make_unique_for_overwrite<char[]>(kBehindBufferSize);
+  auto larger = uninitialised_bytes(kBehindBufferSize);
   if (used_ > 0) {
     std::memcpy(larger.get(), buffer_.get(), used_);
   }
@@ -96,7 +96,7 @@ void Sink::write_through(std::string_view bytes) {
 
 void Sink::flush_buffer() {
   if (buffer_ == nullptr) {
-    buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    buffer_ = uninitialised_bytes(kBufferSize);
     capacity_ = kBufferSize;
     return;
   }
@@ -105,7 +105,7 @@ void Sink::flush_buffer() {
   }
   if (behind_ && writer_ == nullptr) {
     try {
-      spare_ = std::make_unique_for_overwrite<char[]>(capacity_);
+      spare_ = uninitialised_bytes(capacity_);
       writer_ = std::make_unique<Worker>();
     } catch (const std::system_error&) {
       behind_ = false;  // no thread to be had: write in the foreground

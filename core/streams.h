@@ -16,6 +16,12 @@ namespace nest {
 
 class Worker;
 
+/// `size` bytes left as they are, for a buffer that is written before it is read. (What
+/// std::make_unique_for_overwrite does, which not every standard library has yet.)
+inline std::unique_ptr<char[]> uninitialised_bytes(std::size_t size) {
+  return std::unique_ptr<char[]>(new char[size]);
+}
+
 /// A failure of the environment (a file, console input, a write). It unwinds to main, which
 /// writes "<program>: <what()>" on standard error and returns 2.
 class Fatal : public std::runtime_error {

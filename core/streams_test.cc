@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/text.h"
-#include "tests/process.h"
+#include "core/test_support.h"
 
 namespace nest {
 namespace {

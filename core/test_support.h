@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "core/streams.h"
 
@@ -47,6 +48,29 @@ class Captured {
   Sink console_{&console_bytes_};
   Sink file_{&file_bytes_};
   Streams streams_;
+};
+
+/// Makes a pipe: `fds[0]` its read end, `fds[1]` its write end, both passing bytes unchanged.
+bool make_pipe(int fds[2]);
+
+/// A fresh temporary folder, removed with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+  void write(std::string_view name, std::string_view bytes) const;
+  std::string read(std::string_view name) const;
+  bool exists(std::string_view name) const;
+  /// The bytes of the file `path`, or nothing when it cannot be read.
+  static std::string read_file(const std::string& path);
+
+ private:
+  std::string path_;
 };
 
 }  // namespace nest::testing

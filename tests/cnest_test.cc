@@ -3,6 +3,7 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/process.h"
@@ -278,6 +279,36 @@ const Fixture kFixtures[] = {
 
 INSTANTIATE_TEST_SUITE_P(EdgeCases, CnestFixtureTest, ::testing::ValuesIn(kFixtures),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// Every fixture source of these tests and the bundled example, with every dialogue of the
+// end-to-end tables (these and the fault table's), into a file and to the screen: the console
+// and the listing of each build must be those of the x86-64 build.
+TEST(CnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
+  std::vector<std::pair<std::string, std::string>> sources = {
+      {"Function", kFunction},
+      {"Example", TempDir::read_file(std::string(NEST_SOURCE_DIR) + "/examples/demo.c")}};
+  for (const Fixture& f : kFixtures) {
+    sources.emplace_back(f.name, f.source);
+  }
+  // numcol, ibmpc, maxlen
+  const std::pair<std::string, std::vector<std::string>> dialogues[] = {
+      {"Defaults", {"/", "/", "/"}},
+      {"IbmPcNumbers16", {"16", "1", "120"}},
+      {"MaxlenZeroNumbers4988", {"4988", "0", "0"}},
+      {"Largest", {"2147483647", "2147483647", "2147483647"}},
+      {"Smallest", {"-2147483648", "-2147483648", "-2147483648"}},
+  };
+  std::vector<ConformanceCase> cases;
+  for (const auto& [source_name, source] : sources) {
+    for (const auto& [dialogue_name, answers] : dialogues) {
+      for (const bool tofile : {true, false}) {
+        cases.push_back({source_name + "." + dialogue_name + (tofile ? ".File" : ".Screen"),
+                         source, answers, tofile});
+      }
+    }
+  }
+  expect_as_on_x86_64(CNEST_PATH, ".c", "cnest.digests", cases);
+}
 
 TEST(CnestListingTest, NoEchoWhenListingToTheScreen) {
   const Listed listed = list("{\n} {\n}\n{ } {\n}\n", {}, false);

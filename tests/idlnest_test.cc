@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
@@ -327,6 +328,39 @@ const Fixture kFixtures[] = {
 
 INSTANTIATE_TEST_SUITE_P(EdgeCases, IdlnestFixtureTest, ::testing::ValuesIn(kFixtures),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// Every fixture source of these tests and the bundled example, with every dialogue of the
+// end-to-end tables (these and the fault table's), into a file and to the screen: the console
+// and the listing of each build must be those of the x86-64 build.
+TEST(IdlnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
+  std::vector<std::pair<std::string, std::string>> sources = {
+      {"NestedProcedure", kNestedProcedure},
+      {"FunctionWithCase", kFunctionWithCase},
+      {"Example", TempDir::read_file(std::string(NEST_SOURCE_DIR) + "/examples/demo.pro")}};
+  for (const Fixture& f : kFixtures) {
+    sources.emplace_back(f.name, f.source);
+  }
+  // numcol, ibmpc, warnend, maxlen, warnquote
+  const std::pair<std::string, std::vector<std::string>> dialogues[] = {
+      {"Defaults", {"/", "/", "/", "/", "/"}},
+      {"IbmPcNumbers20", {"20", "1", "0", "160", "0"}},
+      {"Warnend", {"0", "0", "1", "160", "0"}},
+      {"Warnquote", {"0", "0", "0", "160", "1"}},
+      {"MaxlenZeroNumbers4988", {"4988", "0", "0", "0", "0"}},
+      {"Largest", {"2147483647", "2147483647", "2147483647", "2147483647", "2147483647"}},
+      {"Smallest", {"-2147483648", "-2147483648", "-2147483648", "-2147483648", "-2147483648"}},
+  };
+  std::vector<ConformanceCase> cases;
+  for (const auto& [source_name, source] : sources) {
+    for (const auto& [dialogue_name, answers] : dialogues) {
+      for (const bool tofile : {true, false}) {
+        cases.push_back({source_name + "." + dialogue_name + (tofile ? ".File" : ".Screen"),
+                         source, answers, tofile});
+      }
+    }
+  }
+  expect_as_on_x86_64(IDLNEST_PATH, ".pro", "idlnest.digests", cases);
+}
 
 TEST(IdlnestDialogueTest, ScreenListingWithTheWholeDialogue) {
   TempDir dir;

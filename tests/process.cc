@@ -1,12 +1,19 @@
 #include "tests/process.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <cstdint>
+#include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -26,7 +33,28 @@ void check(bool ok, const char* what) {
   }
 }
 
+// The words of the launcher: none for this machine's own programs.
+std::vector<std::string> launcher() {
+  const std::vector<std::string> words = NEST_TEST_LAUNCHER;
+  return words;
+}
+
 }  // namespace
+
+System system_under_test() {
+  return std::string_view(NEST_TEST_SYSTEM) == "Windows" ? System::kWindows : System::kPosix;
+}
+
+void exec_program(const std::string& program) {
+  std::vector<std::string> words = launcher();
+  words.push_back(program);
+  std::vector<char*> argv;
+  for (std::string& word : words) {
+    argv.push_back(word.data());
+  }
+  argv.push_back(nullptr);
+  ::execvp(argv[0], argv.data());
+}
 
 Outcome run(const std::string& program, std::string_view input, const std::string& cwd) {
   return run(program, input, cwd, RunOptions{});
@@ -55,7 +83,7 @@ Outcome run(const std::string& program, std::string_view input, const std::strin
     if (::chdir(cwd.c_str()) != 0) {
       ::_exit(126);
     }
-    ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    exec_program(program);
     ::_exit(127);
   }
   ::close(in[0]);
@@ -115,34 +143,6 @@ Outcome run(const std::string& program, std::string_view input, const std::strin
   return outcome;
 }
 
-TempDir::TempDir() {
-  char pattern[] = "/tmp/nest_test.XXXXXX";
-  check(::mkdtemp(pattern) != nullptr, "mkdtemp");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  const std::string command = "rm -rf '" + path_ + "'";
-  [[maybe_unused]] const int ignored = std::system(command.c_str());
-}
-
-void TempDir::write(std::string_view name, std::string_view bytes) const {
-  std::ofstream file(*this / name, std::ios::binary);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string TempDir::read(std::string_view name) const {
-  std::ifstream file(*this / name, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
-
-bool TempDir::exists(std::string_view name) const {
-  struct stat info {};
-  return ::lstat((*this / name).c_str(), &info) == 0;
-}
-
 std::string crlf(std::string_view text) {
   std::string out;
   for (char c : text) {
@@ -197,6 +197,71 @@ std::string cp437(std::string_view utf8) {
     }
   }
   return out;
+}
+
+namespace {
+
+// FNV-1a, 64 bits: enough to tell two listings apart, with their sizes beside it.
+std::string digest(std::string_view bytes) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (const char c : bytes) {
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+  }
+  char text[40];
+  std::snprintf(text, sizeof text, "%zu:%016llx", bytes.size(),
+                static_cast<unsigned long long>(hash));
+  return text;
+}
+
+}  // namespace
+
+void expect_as_on_x86_64(const std::string& program, std::string_view extension,
+                         std::string_view manifest, const std::vector<ConformanceCase>& cases) {
+  const std::string path = std::string(NEST_SOURCE_DIR) + "/tests/conformance/" +
+                           std::string(manifest);
+  std::map<std::string, std::string> expected;
+  {
+    std::ifstream in(path);
+    std::string name;
+    std::string line;
+    while (in >> name && std::getline(in, line)) {
+      expected[name] = line;
+    }
+  }
+  const char* write = std::getenv("NEST_CONFORMANCE_WRITE");
+  const bool writing = write != nullptr && std::string_view(write) == "1";
+  std::ofstream out;
+  if (writing) {
+    out.open(path, std::ios::binary);
+    out << "# The exit status and the digests (size:FNV-1a) of the console and the listing file\n"
+           "# of each case, as the x86-64 Linux build makes them; written by\n"
+           "# NEST_CONFORMANCE_WRITE=1 ctest --preset dev -R Conformance\n";
+  }
+  for (const ConformanceCase& c : cases) {
+    TempDir dir;
+    const std::string source = "s" + std::string(extension);
+    dir.write(source, c.source);
+    std::vector<std::string> lines = {source, c.tofile ? "s.lst" : ""};
+    lines.insert(lines.end(), c.answers.begin(), c.answers.end());
+    const Outcome outcome = run(program, answers(lines), dir.path());
+    const std::string listing = c.tofile ? dir.read("s.lst") : "";
+    const std::string got = " " + std::to_string(outcome.status) + " " + digest(outcome.output) +
+                            " " + digest(listing);
+    if (writing) {
+      out << c.name << got << "\n";
+      continue;
+    }
+    const auto found = expected.find(c.name);
+    if (found == expected.end()) {
+      ADD_FAILURE() << c.name << ": not in " << path;
+    } else if (found->second != got) {
+      const std::string kept = ::testing::TempDir() + "conformance_" + c.name;
+      std::ofstream(kept + ".console", std::ios::binary) << outcome.output;
+      std::ofstream(kept + ".listing", std::ios::binary) << listing;
+      ADD_FAILURE() << c.name << ": status and digests" << got << " instead of" << found->second
+                    << "; the bytes are in " << kept << ".console and .listing";
+    }
+  }
 }
 
 }  // namespace nest::testing

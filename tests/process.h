@@ -6,6 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/test_support.h"
+#include "tests/under_test.h"
+
 namespace nest::testing {
 
 struct Outcome {
@@ -28,30 +31,22 @@ struct RunOptions {
   std::size_t read_before_leaving = 0;  ///< for kReaderLeaves: bytes read before the reader goes
 };
 
+/// The system the programs under test are built for: these tests may drive the programs of another
+/// target (arm64 Linux under an emulator, Windows under Wine) from the build machine.
+enum class System { kPosix, kWindows };
+System system_under_test();
+
+/// Replaces this process (a child just forked) with `program`, started through the launcher the
+/// tests were configured with, if any (an emulator for the programs of another target), with no
+/// arguments. Returns only when that fails.
+void exec_program(const std::string& program);
+
 /// Runs `program` in the folder `cwd` with `input` as its standard input and no arguments.
 Outcome run(const std::string& program, std::string_view input, const std::string& cwd = ".");
 
 /// As above, with standard output connected as `options` says.
 Outcome run(const std::string& program, std::string_view input, const std::string& cwd,
             const RunOptions& options);
-
-/// A fresh temporary folder, removed with everything in it when the object goes.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
-  void write(std::string_view name, std::string_view bytes) const;
-  std::string read(std::string_view name) const;
-  bool exists(std::string_view name) const;
-
- private:
-  std::string path_;
-};
 
 /// `text` with every "\n" turned into the record end "\r\n": expected listings read as text.
 std::string crlf(std::string_view text);
@@ -66,5 +61,23 @@ std::string without_records(const std::string& text, int count);
 /// `utf8` with the eight box-drawing characters of the IBM PC glyphs (written in UTF-8 in the
 /// tests, so that expected listings read as they look) turned into their code page 437 bytes.
 std::string cp437(std::string_view utf8);
+
+/// One listing for the comparison of builds: `source` listed with the rest of a dialogue,
+/// `answers` (the answers after the first two), into a file or to the screen.
+struct ConformanceCase {
+  std::string name;
+  std::string source;
+  std::vector<std::string> answers;
+  bool tofile = true;
+};
+
+/// Lists every case with `program` (the source in "s" + `extension`, the listing into "s.lst" or
+/// to the screen) and expects, for each, the exit status and a digest of the console and of the
+/// listing file that the manifest tests/conformance/`manifest` holds: what the x86-64 Linux
+/// build gives. With NEST_CONFORMANCE_WRITE=1 in the environment, writes the manifest instead
+/// (from an x86-64 build only). A case that differs leaves its bytes in a file named in the
+/// failure.
+void expect_as_on_x86_64(const std::string& program, std::string_view extension,
+                         std::string_view manifest, const std::vector<ConformanceCase>& cases);
 
 }  // namespace nest::testing

@@ -73,13 +73,14 @@ bool names_a_file(std::string_view filnam2) {
   return first != std::string_view::npos && static_cast<unsigned char>(filnam2[first]) > ' ';
 }
 
-// What comes before the first line: the page header (when listing to a file, naming `filnam`),
-// the ruler and an empty record.
+// What comes before the first line: the page header (when listing to a file, naming `filnam`;
+// its control bytes are shown as '?', as the listing file is shown on a terminal later), the
+// ruler and an empty record.
 void write_heading(std::string_view filnam, const Frame& frame, Streams& streams) {
   Sink& listing = streams.listing;
   if (streams.tofile) {
     listing.write(" \f=============--");
-    listing.write(upto_lena(filnam));
+    listing.write(shown_safely(upto_lena(filnam)));
     listing.record("--=============");
   }
   listing.blanks(static_cast<std::size_t>(frame.ruler_indent));

@@ -51,9 +51,9 @@ enum class Reading {
   kAhead,   ///< a batch ahead, on a thread of its own (in turn when no thread can be started)
 };
 
-/// Lists `source` into `streams`: the page header (when listing to a file, naming `filnam`),
-/// the ruler and an empty record, then every line through `scanner` and the renderer, then the
-/// scanner's end-of-file check.
+/// Lists `source` into `streams`: the page header (when listing to a file, naming `filnam`, its
+/// control bytes shown as '?'), the ruler and an empty record, then every line through `scanner`
+/// and the renderer, then the scanner's end-of-file check.
 void list_source(ByteSource& source, std::string_view filnam, const Frame& frame,
                  BlockScanner& scanner, Streams& streams, Reading reading = Reading::kInTurn);
 

@@ -73,6 +73,18 @@ TEST(ListSourceTest, HeaderNameWithoutTrailingBlanks) {
   EXPECT_EQ(out.file().substr(0, header.size()), header);
 }
 
+// A listing file is shown on a terminal later: a control byte of the name in its header must
+// not act there. The form feed before the name is the header's own.
+TEST(ListSourceTest, HeaderShowsControlBytesOfTheNameAsQuestionMarks) {
+  Captured out(true);
+  ByteSource source("");
+  LevelZero scanner;
+  list_source(source, "\x1b]0;pwned\x07\x1b[2Jcaf\xc3\xa9\x7f.pro  ", idl_frame(), scanner,
+              out.streams());
+  EXPECT_EQ(out.file(),
+            " \f=============--?]0;pwned??[2Jcaf\xc3\xa9?.pro--=============\r\n" + kIdlRuler);
+}
+
 TEST(ListSourceTest, RulerIndentOfTheCProgram) {
   Captured out(false);
   ByteSource source("");

@@ -42,7 +42,7 @@ std::string ard(std::string_view prompt, Sink& console, ByteSource& input) {
   if (!input.read_line(answer, kTextWidth)) {
     input_failure(prompt, "end of input");
   }
-  free_form(console, upto_lena(answer));
+  free_form(console, shown_safely(upto_lena(answer)));
   return answer;
 }
 

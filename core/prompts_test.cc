@@ -50,7 +50,30 @@ TEST(ArdTest, LeadingBlanksAndTabsStay) {
   Dialogue d("  my file.pro  \n\tx\n");
   EXPECT_EQ(d.ard("A"), "  my file.pro  ");
   EXPECT_EQ(d.ard("B"), "\tx");
-  EXPECT_EQ(d.console(), " A:\r\n   my file.pro\r\n B:\r\n \tx\r\n");
+  // The tab stays in the answer; its echo shows it as a control byte.
+  EXPECT_EQ(d.console(), " A:\r\n   my file.pro\r\n B:\r\n ?x\r\n");
+}
+
+// The answer opens the file as typed, but what was typed never reaches the terminal raw: a
+// control byte of the echo could retitle the window or clear the screen.
+TEST(ArdTest, EchoShowsControlBytesAsQuestionMarks) {
+  const struct {
+    std::string typed;
+    std::string echo;
+  } cases[] = {
+      {"\x1b]0;pwned\x07x.c", "?]0;pwned?x.c"},
+      {"\x1b[2J\x1b[Hx.c", "?[2J?[Hx.c"},
+      {std::string("a\0b\x7f\x01", 5), "a?b??"},
+      // A control byte at the end is no blank: it is shown.
+      {"caf\xc3\xa9.c  \x1f  ", "caf\xc3\xa9.c  ?"},
+      // From 128 on, bytes pass: the letters of a name in UTF-8 are made of them.
+      {"\x9bJ", "\x9bJ"},
+  };
+  for (const auto& c : cases) {
+    Dialogue d(c.typed + "\n");
+    EXPECT_EQ(d.ard("A"), c.typed);
+    EXPECT_EQ(d.console(), " A:\r\n " + c.echo + "\r\n") << c.echo;
+  }
 }
 
 TEST(ArdTest, LongAnswerIsCutAndTheNextQuestionReadsTheNextLine) {

@@ -80,6 +80,8 @@ bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
     line.length = raw.size();
     return false;
   }
+  // What the source threw away past the line's 5000th byte is no longer in `raw`.
+  const bool lost_text = raw.size() == static_cast<std::size_t>(kTextWidth) && source.lost_text();
 
   if (!raw.empty() && raw.front() == '\f') {
     if (streams.tofile) {
@@ -161,6 +163,13 @@ bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
       column = stop;
     }
     ++i;
+  }
+  // Text thrown away past the line's 5000th byte is met after every character above, and cannot
+  // be diagrammed wherever it would have stood. Warned here without warn_once: a third copy of
+  // it inlined made the copying above measurably slower on lines of 5000 columns.
+  if (lost_text && !too_long_given) {
+    warn("Line too long to diagram", form, streams,
+         shown.data() != nullptr ? shown : console_copy(raw, storage));
   }
   // The line as read ends in a non-blank; unless it is a tab or a dropped character, or the
   // line passes column 5000, the expanded line ends there too.

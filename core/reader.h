@@ -25,8 +25,9 @@ struct LineBuffer {
 /// `form` ("*****" above 99999), turns a form feed in column 1 into a page break (a record of
 /// the form feed alone in the listing file, or a notice on the screen), expands tabs to stops
 /// every 8 columns and drops every other character outside 32 to 127. Warns once per line about
-/// text at column 4989 or beyond and about text past `maxlen`. Returns true at the end of the
-/// source, leaving the line empty and `linecount` and `form` unchanged.
+/// text at column 4989 or beyond, or thrown away past the line's 5000th byte, and about text past
+/// `maxlen`. Returns true at the end of the source, leaving the line empty and `linecount` and
+/// `form` unchanged.
 ///
 /// performance-critical; please benchmark any changes.
 bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,

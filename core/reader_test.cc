@@ -135,6 +135,47 @@ TEST(IrdlinTest, LengthWarnings) {
   EXPECT_EQ(read_all(std::string(4988, 'y') + "\n", true, 10000).file, "");
 }
 
+// A line loses what follows its 5000th byte. Where that held text (33 to 127) the line gets the
+// too-long warning, even where its first 5000 bytes expand to fewer columns than 4989; after
+// the length warning, as the lost text comes last; and never twice.
+TEST(IrdlinTest, TextLostPastTheLineCapIsWarned) {
+  const std::string too_long = " ***WARNING Line too long to diagram: Line     1:\r\n";
+  const std::string over = " ***WARNING Line over warning length: Line     1:\r\n";
+  std::string utf8_comment = "/* ";
+  for (int k = 0; k < 2500; ++k) {
+    utf8_comment += "\xc3\xa9";
+  }
+  const std::string blanks(5000, ' ');
+  const std::string x_then_blanks = "x" + std::string(4999, ' ');
+  const struct {
+    const char* name;
+    std::string source_line;
+    int maxlen;
+    std::string file;
+    std::string line;
+  } cases[] = {
+      {"a closing brace after 5000 blanks", blanks + "}", 10000, too_long, ""},
+      {"a comment end after 5000 blanks", blanks + "*/", 160, too_long, ""},
+      {"the end of a long UTF-8 comment", utf8_comment + " */", 10000, too_long, "/*"},
+      {"a letter after 5000 tabs", std::string(5000, '\t') + "x", 10000, too_long, ""},
+      {"character 127", x_then_blanks + "\x7f", 10000, too_long, "x"},
+      {"after a page break", "\f" + std::string(4999, ' ') + "}", 10000, "\f\r\n" + too_long, ""},
+      {"after the length warning", std::string(200, 'x') + std::string(4800, ' ') + "}", 160,
+       over + too_long, std::string(200, 'x')},
+      {"once, given at column 4989", std::string(5000, 'y') + "}", 10000, too_long,
+       std::string(5000, 'y')},
+      {"blanks lost", x_then_blanks + "      ", 160, "", "x"},
+      {"controls and tabs lost", x_then_blanks + "\x01\x1b\t\f\x80\xff", 160, "", "x"},
+      {"bytes from 128 on lost", utf8_comment, 160, "", "/*"},
+      {"nothing lost", "x" + std::string(4998, ' ') + "\x01", 160, "", "x"},
+  };
+  for (const auto& c : cases) {
+    const Read r = read_all(c.source_line + "\nnext\n", true, c.maxlen);
+    EXPECT_EQ(r.file, c.file) << c.name;
+    EXPECT_EQ(r.lines, (Lines{c.line, "next"})) << c.name;
+  }
+}
+
 TEST(IrdlinTest, WarningsShowTheLineAsReadWithoutControlBytes) {
   const std::string line = "\x1b]0;owned\x07\tvalue = 1" + std::string(200, 'x');
   const Read r = read_all(line + "\n", true, 20);

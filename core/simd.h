@@ -39,6 +39,12 @@ inline bool outside_printable(char c) {
   return byte < 32 || byte >= 128;
 }
 
+/// Whether a byte is one that a listing shows as text: printable (32 to 127) and not a blank.
+inline bool printable_nonblank(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte > 32 && byte < 128;
+}
+
 namespace portable {
 
 /// Copies `size` bytes between buffers that do not overlap, reading and writing nothing outside
@@ -146,6 +152,12 @@ inline unsigned outside_printable_bits(__m128i bytes) {
   return bits(_mm_cmplt_epi8(bytes, _mm_set1_epi8(32)));
 }
 
+/// The bit of each of 16 bytes that is printable and not a blank: as signed bytes, exactly 33 to
+/// 127 are greater than 32.
+inline unsigned printable_nonblank_bits(__m128i bytes) {
+  return bits(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(32)));
+}
+
 /// The 16 bytes with A to Z lower-cased.
 inline __m128i lowered(__m128i bytes) {
   const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
@@ -215,6 +227,17 @@ inline __m128i lowered(__m128i bytes) {
   return sse2::find_byte(bytes, from, sse2::outside_printable_bits, outside_printable);
 #else
   return portable::find_byte(bytes, from, outside_printable);
+#endif
+}
+
+/// The position of the first byte of `bytes` at or after `from` that is printable and not a blank
+/// (33 to 127), or the size of `bytes`.
+[[gnu::always_inline]] inline std::size_t find_printable_nonblank(std::string_view bytes,
+                                                                  std::size_t from) {
+#if NEST_SSE2
+  return sse2::find_byte(bytes, from, sse2::printable_nonblank_bits, printable_nonblank);
+#else
+  return portable::find_byte(bytes, from, printable_nonblank);
 #endif
 }
 

@@ -106,6 +106,38 @@ TEST(FindByteTest, NonblankAtEveryLengthPlaceAndStart) {
   }
 }
 
+// Around the byte looked for, only bytes that are not it: a blank, controls and bytes from 128
+// on, the signed-compare edges among them.
+TEST(FindByteTest, PrintableNonblankAtEveryLengthPlaceAndStart) {
+  const std::string_view filler(" \t\x80\xff\x1f\0\x9f", 7);
+  for (const char special : {'!', '~', '\x7f', 'a'}) {
+    for (std::size_t size = 0; size <= 50; ++size) {
+      for (std::size_t place = 0; place <= size; ++place) {
+        std::string text;
+        for (std::size_t k = 0; k < size; ++k) {
+          text.push_back(filler[k % filler.size()]);
+        }
+        if (place < size) {
+          text[place] = special;
+        }
+        if (place + 5 < size) {
+          text[place + 5] = 'Z';
+        }
+        for (std::size_t from = 0; from <= size; ++from) {
+          const std::size_t expected = reference_find(text, from, printable_nonblank);
+          EXPECT_EQ(portable::find_byte(text, from, printable_nonblank), expected);
+          EXPECT_EQ(find_printable_nonblank(text, from), expected);
+#if NEST_SSE2
+          EXPECT_EQ(sse2::find_byte(text, from, sse2::printable_nonblank_bits, printable_nonblank),
+                    expected)
+              << size << " " << place << " " << from;
+#endif
+        }
+      }
+    }
+  }
+}
+
 #if NEST_SSE2
 std::string bytes_of(__m128i block) {
   char out[16];
@@ -137,6 +169,7 @@ TEST(FindByteTest, ReadsNothingPastTheText) {
     const std::string_view text = page.place(std::string(size, 'Q'));
     EXPECT_EQ(find_outside_printable(text, 0), size);
     EXPECT_EQ(find_nonblank(text, size - 1), size - 1);
+    EXPECT_EQ(find_printable_nonblank(text, size - 1), size - 1);
   }
 }
 

@@ -7,18 +7,13 @@
 #include <utility>
 
 #include "core/platform.h"
+#include "core/text_helpers.h"
 #include "core/worker.h"
 
 namespace nest {
 
 std::string quoted(std::string_view name) {
-  std::string out = "'";
-  for (char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    out.push_back(byte < 32 || byte == 127 ? '?' : c);
-  }
-  out.push_back('\'');
-  return out;
+  return "'" + shown_safely(name, Hidden::kControlsAndC1) + "'";
 }
 
 Fatal system_failure(std::string_view action, std::string_view name, int err) {
@@ -207,6 +202,11 @@ std::size_t line_end(std::string_view bytes, bool& plain) {
   return lf != nullptr ? upto : std::string_view::npos;
 }
 
+// Whether `bytes` hold text that a listing would show: a byte that is printable and not a blank.
+bool holds_text(std::string_view bytes) {
+  return find_printable_nonblank(bytes, 0) < bytes.size();
+}
+
 }  // namespace
 
 bool ByteSource::read_line(std::string_view& line, std::size_t cap) {
@@ -224,19 +224,25 @@ bool ByteSource::read_any_line(std::string_view& line, std::size_t cap, bool& pl
   // Most lines end inside the buffer and are viewed where they are.
   if (const std::size_t end = line_end(window_, plain); end != std::string_view::npos) {
     line = window_.substr(0, std::min(end, cap));
+    lost_text_ = end > cap && holds_text(window_.substr(cap, end - cap));
     pending_cr_ = window_[end] == '\r';
     window_.remove_prefix(end + 1);
     return true;
   }
   plain = false;
+  lost_text_ = false;
   spill_.clear();
   for (;;) {
     bool ignored = false;
     const std::size_t end = line_end(window_, ignored);
     const std::size_t length = end != std::string_view::npos ? end : window_.size();
+    std::size_t kept = 0;
     if (spill_.size() < cap) {
-      spill_.append(window_.data(), std::min(length, cap - spill_.size()));
+      kept = std::min(length, cap - spill_.size());
+      spill_.append(window_.data(), kept);
     }
+    // What is thrown away is looked at only until it shows text.
+    lost_text_ = lost_text_ || holds_text(window_.substr(kept, length - kept));
     if (end != std::string_view::npos) {
       pending_cr_ = window_[end] == '\r';
       window_.remove_prefix(end + 1);

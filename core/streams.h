@@ -29,7 +29,8 @@ class Fatal : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-/// Quotes a name for a one-line diagnostic: control characters become '?'.
+/// Quotes a name for a one-line diagnostic on standard error: the bytes below 32, 127 and 128 to
+/// 159 become '?'.
 std::string quoted(std::string_view name);
 
 /// Builds the text of a Fatal for a failed system call: "<action> '<name>': <strerror(err)>".
@@ -181,12 +182,13 @@ class ByteSource {
   ///
   /// performance-critical; please benchmark any changes.
   bool read_line(std::string_view& line, std::size_t cap, bool& plain) {
-    // Most lines are short and plain and end well inside the buffer.
+    // Most lines are short and plain and end well inside the buffer. They end inside `cap` as
+    // well, so that only read_any_line cuts a line and says what the cut lost.
     std::string_view rest = window_;
     if (pending_cr_ && !rest.empty() && rest.front() == '\n') {
       rest.remove_prefix(1);
     }
-    if (const std::size_t end = plain_line_end(rest, kInlineSearch);
+    if (const std::size_t end = plain_line_end(rest, std::min(kInlineSearch, cap));
         end != std::string_view::npos) {
       line = rest.substr(0, std::min(end, cap));
       plain = true;
@@ -196,6 +198,10 @@ class ByteSource {
     }
     return read_any_line(line, cap, plain);
   }
+
+  /// After read_line gave a line of `cap` bytes: whether the rest of the line that it threw away
+  /// held a byte that is printable and not a blank (33 to 127), text that a listing would show.
+  bool lost_text() const { return lost_text_; }
 
   /// The next byte of the current line (0 to 255), kLineEnd at its end (the line end is
   /// consumed), or kEnd at the end of input.
@@ -219,6 +225,7 @@ class ByteSource {
   std::string spill_;        // a line that crosses the end of the buffer
   bool pending_cr_ = false;  // the last line ended at a CR; a LF that follows belongs to it
   bool at_end_ = false;
+  bool lost_text_ = false;   // the last line read_any_line gave lost text past its cap
 };
 
 /// Where the records of a run go.

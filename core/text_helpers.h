@@ -1,9 +1,11 @@
 // Helpers for blank-padded texts: the significant part of a text, its first non-blank column, a
-// word at a column, and the character classes that the scanners test. A text travels as a
-// std::string_view of its first bytes; every column past the end of the view is a blank.
+// word at a column, the character classes that the scanners test, and a text made safe to show.
+// A text travels as a std::string_view of its first bytes; every column past the end of the view
+// is a blank.
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "core/simd.h"
@@ -59,6 +61,30 @@ inline bool word_at(std::string_view a, std::size_t at, std::string_view word) {
     }
   }
   return true;
+}
+
+/// Which bytes shown_safely hides.
+enum class Hidden {
+  /// The controls below 32, and 127. Bytes from 128 on pass: they make up the letters beyond
+  /// ASCII of a name in UTF-8.
+  kControls,
+  /// Those, and 128 to 159 as well, which a terminal set for 8-bit codes obeys as controls (C1).
+  kControlsAndC1,
+};
+
+/// `text` as it may be shown on a terminal or in a listing: each byte that `hidden` names as '?',
+/// so that what a user typed or named cannot move the cursor, clear the screen or retitle the
+/// window when it is shown, or when the listing is shown later.
+inline std::string shown_safely(std::string_view text, Hidden hidden = Hidden::kControls) {
+  const unsigned high_end = hidden == Hidden::kControlsAndC1 ? 160 : 128;
+  std::string shown(text);
+  for (char& c : shown) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 32 || (byte >= 127 && byte < high_end)) {
+      c = '?';
+    }
+  }
+  return shown;
 }
 
 }  // namespace nest

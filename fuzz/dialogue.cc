@@ -50,6 +50,22 @@ std::string_view last_record(const std::string& console) {
   return start == std::string_view::npos ? text : text.substr(start + 2);
 }
 
+// Whether `echo` shows `answer` as ard must: up to its length, each control byte (below 32, and
+// 127) as '?', so that nothing typed drives the terminal, and every other byte as typed.
+bool echoes(std::string_view echo, std::string_view answer) {
+  const std::string_view typed = nest::upto_lena(answer);
+  if (echo.size() != typed.size()) {
+    return false;
+  }
+  for (std::size_t k = 0; k < typed.size(); ++k) {
+    const auto byte = static_cast<unsigned char>(typed[k]);
+    if (echo[k] != (byte < 32 || byte == 127 ? '?' : typed[k])) {
+      return false;
+    }
+  }
+  return true;
+}
+
 template <std::size_t N>
 void ask_all(const Question (&questions)[N], nest::Sink& console, const std::string& shown,
              nest::ByteSource& input) {
@@ -69,8 +85,9 @@ void ask_all(const Question (&questions)[N], nest::Sink& console, const std::str
           answer.find_first_of("\r\n") != std::string::npos) {
         nest::fuzz::fail("ard: an answer longer than its field or holding a line end");
       }
-      if (last_record(shown) != " " + std::string(nest::upto_lena(answer))) {
-        nest::fuzz::fail("ard: the echo is not the answer returned");
+      const std::string_view echo = last_record(shown);
+      if (!echo.starts_with(' ') || !echoes(echo.substr(1), answer)) {
+        nest::fuzz::fail("ard: the echo is not the answer returned, its controls shown as '?'");
       }
     }
   }

@@ -147,7 +147,7 @@ void check_listing_pair(CapturedRun& to_file, CapturedRun& to_screen,
   const std::vector<std::string_view> screen = records(to_screen.console(), "screen");
 
   const std::string header =
-      " \f=============--" + std::string(upto_lena(filnam)) + "--=============";
+      " \f=============--" + shown_safely(upto_lena(filnam)) + "--=============";
   const std::string ruler =
       std::string(static_cast<std::size_t>(ruler_indent), ' ') + std::string(kRuler);
   if (file.size() < 3 || file[0] != header || file[1] != ruler || !file[2].empty()) {

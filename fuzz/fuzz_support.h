@@ -53,9 +53,10 @@ using CapturedRun = nest::testing::Captured;
 /// outside the printable codes, the record end, the form feed of a page break (file only), the
 /// bell and the tabs of a line shown under a warning (console only) and, when `ibmpc`, the eight
 /// glyphs reaches either stream beyond the page header; the file starts with the page header for
-/// `filnam`, the ruler indented by `ruler_indent` blanks and an empty record; and the screen
-/// listing is the file listing with a bell after each message and the page-break notice for each
-/// form-feed record; the console beside the file copies each message of the file, in order.
+/// `filnam` (its control bytes shown as '?'), the ruler indented by `ruler_indent` blanks and an
+/// empty record; and the screen listing is the file listing with a bell after each message and
+/// the page-break notice for each form-feed record; the console beside the file copies each
+/// message of the file, in order.
 void check_listing_pair(CapturedRun& to_file, CapturedRun& to_screen,
                         std::string_view filnam, int ruler_indent, bool ibmpc);
 

@@ -347,6 +347,25 @@ Left all_fed(std::size_t bytes, Left then) {
   };
 }
 
+/// What a row expects of standard output, when it looks at it.
+using Shown = std::function<void(const std::string& output)>;
+
+/// Standard output holds the record " <echo>" and nothing that could drive a terminal: no byte
+/// below 32 but the CR LF that end records, and no 127.
+Shown echoed(std::string echo) {
+  return [echo = std::move(echo)](const std::string& output) {
+    EXPECT_NE(output.find("\r\n " + echo + "\r\n"), std::string::npos) << output;
+    std::string rest = output;
+    for (std::size_t at = rest.find("\r\n"); at != std::string::npos; at = rest.find("\r\n", at)) {
+      rest.erase(at, 2);
+    }
+    for (const char c : rest) {
+      const auto byte = static_cast<unsigned char>(c);
+      EXPECT_TRUE(byte >= 32 && byte != 127) << static_cast<int>(byte) << " in " << output;
+    }
+  };
+}
+
 struct Row {
   std::string name;
   const Program* program = nullptr;
@@ -358,6 +377,7 @@ struct Row {
   Left left;           ///< what the listing file holds, or that there is none
   RunOptions options = {};
   long max_rss_mib = 0;  ///< when not 0, the most memory the run may take
+  Shown shown = nullptr;  ///< when given, what standard output must show
 };
 
 void PrintTo(const Row& row, std::ostream* out) {
@@ -459,6 +479,34 @@ void add_source_rows(const Program& p, std::vector<Row>& rows) {
   }
   rows.push_back({"NulBytesInLines", &p, [with_nuls](Scene& s) { s.write("s", with_nuls); }, input,
                   0, "", true, listing(start + p.small_listing)});
+
+  // A line loses what follows its 5000th byte. Here its first 5000 bytes take fewer columns
+  // (blanks; a UTF-8 comment, whose bytes are dropped), so that nothing reaches column 4989, and
+  // what is lost closes a block or the comment: the listing says so just above the line.
+  std::string utf8_comment;
+  for (int k = 0; k < 2500; ++k) {
+    utf8_comment += "\xc3\xa9";
+  }
+  const std::string cut_source =
+      p.idl ? "pro p\n  if a then begin\n    b = 1\n" + std::string(5000, ' ') + "endif\nend\n"
+            : "int f()\n{\n  /* " + utf8_comment + " */\n  x = 1;\n}\n";
+  rows.push_back(
+      {"TextLostPastTheLineCap", &p, [cut_source](Scene& s) { s.write("s", cut_source); }, input, 0,
+       "", true,
+       listing(start + crlf(p.idl ? " /---------- pro p\n"
+                                    " |/----------- if a then begin\n"
+                                    " ||              b = 1\n"
+                                    " ***WARNING Line too long to diagram: Line     4:\n"
+                                    " ||\n"
+                                    " |\\--------- end\n"
+                                    " ***ERROR Nest levels left hanging at end: Line     5:\n"
+                                  : "             int f()\n"
+                                    "    /------- {\n"
+                                    " ***WARNING Line too long to diagram: Line     3:\n"
+                                    "=   |          /*\n"
+                                    "=   |          x = 1;\n"
+                                    "=   |        }\n"
+                                    " ***ERROR Some nest levels unclosed at end: Line     5:\n"))});
 
   std::string cr_only = p.small_source;
   std::replace(cr_only.begin(), cr_only.end(), '\n', '\r');
@@ -670,6 +718,37 @@ void add_answer_rows(const Program& p, std::vector<Row>& rows) {
   rows.push_back({"NameWithLeadingBlanks", &p, [&p](Scene& s) { s.write("  s", p.small_source); },
                   console_input(p, {.source = "  s"}), 0, "", true,
                   listing(listing_start(p, "  s") + p.small_listing)});
+
+  // A name is used as typed, but its control bytes are shown as '?' wherever it is shown: in
+  // the echo, in the page header (a listing is shown on a terminal later) and on standard error,
+  // where 128 to 159 are hidden as well. An escape sequence in a name sets no window title and
+  // clears no screen; UTF-8 letters pass.
+  const std::string hostile = "\x1b]0;pwned\x07x\xc3\xa9\x7f";
+  // Windows takes no control byte in a name: there both are refused, and said so the same way.
+  const bool windows = system_under_test() == System::kWindows;
+  Row listed{"ControlBytesInTheSourceName",
+             &p,
+             [&p, hostile](Scene& s) { s.write(hostile, p.small_source); },
+             console_input(p, {.source = hostile}),
+             windows ? 2 : 0,
+             windows ? fatal(p, "cannot open '?]0;pwned?x\xc3\xa9?': Invalid argument") : "",
+             !windows,
+             windows ? no_listing()
+                     : listing(listing_start(p, "?]0;pwned?x\xc3\xa9?") + p.small_listing)};
+  listed.shown = echoed("?]0;pwned?x\xc3\xa9?");
+  rows.push_back(std::move(listed));
+  const std::string missing = "\x1b]0;pwned\x07\x9bJ caf\xc3\xa9";
+  Row refused{"ControlBytesInAMissingSourceName",
+              &p,
+              small_source(p),
+              console_input(p, {.source = missing}),
+              2,
+              fatal(p, std::string("cannot open '?]0;pwned??J caf\xc3\xa9': ") +
+                           (windows ? "Invalid argument" : "No such file or directory")),
+              false,
+              no_listing()};
+  refused.shown = echoed("?]0;pwned?\x9bJ caf\xc3\xa9");
+  rows.push_back(std::move(refused));
 }
 
 // Outputs: every way the listing or the console can fail to be written.
@@ -785,6 +864,9 @@ TEST_P(FaultTest, EndsAsExpectedAndLosesNothing) {
   EXPECT_EQ(outcome.status, row.status);
   EXPECT_EQ(outcome.error, row.error);
   row.left(scene);
+  if (row.shown) {
+    row.shown(outcome.output);
+  }
   if (row.max_rss_mib != 0) {
     EXPECT_LT(outcome.max_rss_kib, row.max_rss_mib * 1024);
   }

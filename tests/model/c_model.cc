@@ -201,7 +201,8 @@ void c_diagram(const std::string& source_bytes, const Options& options, Output& 
   const int tofile = options.tofile;
   const Text filnam = padded(options.filnam);
   if (tofile == 1) {
-    out.file += " \f=============--" + filnam.substr(0, static_cast<std::size_t>(lena(filnam))) +
+    out.file += " \f=============--" +
+                shown_safely(filnam.substr(0, static_cast<std::size_t>(lena(filnam)))) +
                 "--=============\r\n";
   }
   out.to_listing(std::string(11, ' ') + kRuler);

@@ -35,6 +35,17 @@ Int lena(const std::string& a) {
   return position;
 }
 
+std::string shown_safely(const std::string& a) {
+  std::string out = a;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const auto c = static_cast<unsigned char>(out[i]);
+    if (c < 32 || c == 127) {
+      out[i] = '?';
+    }
+  }
+  return out;
+}
+
 namespace {
 
 std::string upto(const std::string& a, Int length) {
@@ -68,12 +79,14 @@ void warn(const std::string& message, const std::string& form, int tofile, const
 
 bool irdlin(Source& source, int tofile, Int maxlen, Text& a, Int& linecount, std::string& form,
             Output& out) {
-  // 1, 2, 3: the next line, cut at column 5000; a line ends at LF, CR LF or a lone CR.
+  // 1, 2, 3: the next line, cut at column 5000; a line ends at LF, CR LF or a lone CR. A
+  // character lost beyond the 5000th that would have been listed (33 to 127) is remembered.
   a = blank_text();
   if (source.next >= source.bytes.size()) {
     return true;
   }
   Int column = 1;
+  bool lost = false;
   while (source.next < source.bytes.size()) {
     const char c = source.bytes[source.next++];
     if (c == '\n') {
@@ -87,6 +100,8 @@ bool irdlin(Source& source, int tofile, Int maxlen, Text& a, Int& linecount, std
     }
     if (column <= kWidth) {
       a[static_cast<std::size_t>(column - 1)] = c;
+    } else if (static_cast<unsigned char>(c) >= 33 && static_cast<unsigned char>(c) <= 127) {
+      lost = true;
     }
     ++column;
   }
@@ -153,6 +168,11 @@ bool irdlin(Source& source, int tofile, Int maxlen, Text& a, Int& linecount, std
         length_given = true;
       }
     }
+  }
+  // The characters lost beyond the 5000th come after all of these.
+  if (lost && !too_long_given) {
+    warn("Line too long to diagram", form, tofile, shown, out);
+    too_long_given = true;
   }
 
   // 8

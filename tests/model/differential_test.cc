@@ -317,6 +317,27 @@ std::string source_of(std::size_t lines, std::uint64_t seed, std::string (*line_
   return source;
 }
 
+// A line of `LineOf`, or, one time in three, one that loses what follows its 5000th byte: made up
+// to about 5000 bytes with a run of bytes that take fewer columns or none (blanks, tabs, bytes
+// that are dropped) or one each, then a piece that holds text, or only what is never listed.
+template <std::string (*LineOf)(Draw&)>
+std::string maybe_cut_line(Draw& draw) {
+  std::string line = LineOf(draw);
+  if (!draw.chance(33)) {
+    return line;
+  }
+  static const char* const kRuns[] = {" ", "\t", "\xc3\xa9", "\x01", "\x80", "x", " \t"};
+  static const char* const kLost[] = {"",      "   ", "\t\x01", "\xc3\xa9", "}", "*/",
+                                      "endif", "end", "\x7f",   " x",       "/*"};
+  const std::string run = draw.pick(kRuns);
+  const std::size_t length = 4990 + draw.below(20);
+  while (line.size() < length) {
+    line += run;
+  }
+  line.resize(length);
+  return line + draw.pick(kLost);
+}
+
 struct Listing {
   std::string console;
   std::string file;
@@ -538,13 +559,15 @@ void expect_same(const Listing& real, const Listing& modelled, const std::string
 }
 
 // The answers the runs are made with: both sides of tofile and of the glyph set, line numbers
-// and length limits at ordinary values and at the edges of the record.
+// and length limits at ordinary values and at the edges of the record, and a source name with
+// control bytes for the page header.
 const model::Options kOptions[] = {
     {"demo.pro", 1, 0, 0, 0, 0, 160},
     {"demo.pro", 0, 80, 1, 1, 1, 60},
     {"  leading blank.pro", 1, 4987, 7, 1, 1, 4989},
     {"demo.pro", 0, 1, 0, 0, 1, -1},
     {"demo.pro", 1, 30, 1, 0, 1, 5000},
+    {"\x1b]0;title\x07 caf\xc3\xa9\x7f.pro", 1, 0, 0, 0, 0, 160},
 };
 
 std::string describe(const model::Options& o) {
@@ -561,6 +584,13 @@ TEST(IdlDifferentialTest, RandomSources) {
       expect_same(real_idl(source, o), model_idl(source, o),
                   "seed " + std::to_string(seed) + ", " + describe(o));
     }
+  }
+}
+
+TEST(IdlDifferentialTest, LinesCutAtTheirCap) {
+  const std::string source = source_of(300, 3, maybe_cut_line<idl_line>);
+  for (const model::Options& o : kOptions) {
+    expect_same(real_idl(source, o), model_idl(source, o), "cut lines, " + describe(o));
   }
 }
 
@@ -723,6 +753,13 @@ TEST(CDifferentialTest, RandomSources) {
       expect_same(real_c(source, o), model_c(source, o),
                   "seed " + std::to_string(seed) + ", " + describe(o));
     }
+  }
+}
+
+TEST(CDifferentialTest, LinesCutAtTheirCap) {
+  const std::string source = source_of(300, 3, maybe_cut_line<c_line>);
+  for (const model::Options& o : kOptions) {
+    expect_same(real_c(source, o), model_c(source, o), "cut lines, " + describe(o));
   }
 }
 

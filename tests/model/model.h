@@ -50,6 +50,9 @@ struct Source {
 /// The significant length of `a`: the position of its last non-blank character, 1 when blank.
 Int lena(const std::string& a);
 
+/// `a` as the page header shows it: each character below 32, and 127, written as '?'.
+std::string shown_safely(const std::string& a);
+
 /// Reports an error: listing record (when tofile is 1), console record, line on the console
 /// (when tofile is 1), bell.
 void errr(const std::string& message, const std::string& form, int tofile, const Text& a,

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "core/line_feed.h"
 #include "core/platform.h"
@@ -41,31 +42,120 @@ UniqueFd open_source(const std::string& name, platform::FileInfo& info) {
   return source;
 }
 
-// Creates the output or opens an existing one, and only then empties it, once it is known not
-// to be the source: listing a file over itself would destroy it. Tells whether it is a regular
-// file.
-UniqueFd open_output(const std::string& name, const platform::FileInfo& source, bool& regular) {
-  check_name("cannot create", name);
-  int fd = -1;
-  if (const int error = platform::open_for_writing(name, fd); error != 0) {
-    throw system_failure("cannot create", name, error);
-  }
-  UniqueFd output(fd);
-  platform::FileInfo info;
-  if (const int error = platform::describe(fd, info); error != 0) {
-    throw system_failure("cannot create", name, error);
-  }
-  if (platform::same_file(info, source)) {
-    throw Fatal("cannot create " + quoted(name) + ": it is the source file");
-  }
-  regular = info.regular;
-  if (regular) {
-    if (const int error = platform::truncate(fd); error != 0) {
+// The listing file that the user named. A regular file is written into a new file beside it,
+// which takes its place once the listing is complete and closed: a run that fails, or is
+// interrupted, leaves the old listing as it was and no file of its own. Written in place are
+// what is not a regular file (a device, a FIFO), standard output's own file (through standard
+// output itself), and an existing file in a folder where no new file can be made.
+class Output {
+ public:
+  // Opens the output `name`, refusing the source's own file before anything is made.
+  Output(const std::string& name, const platform::FileInfo& source, const Sink& console)
+      : name_(name) {
+    check_name("cannot create", name);
+    platform::FileInfo existing;
+    const int found = platform::describe_path(name, existing);
+    if (found == 0 && platform::same_file(existing, source)) {
+      refuse();
+    }
+    if (found == ENOENT && make_temporary(false)) {
+      return;  // a new listing (or one that a dangling link names)
+    }
+    int fd = -1;
+    const int error = found == 0 ? platform::open_existing_for_writing(name, fd)
+                                 : platform::open_for_writing(name, fd);
+    if (error != 0) {
       throw system_failure("cannot create", name, error);
     }
+    UniqueFd opened(fd);
+    platform::FileInfo info;
+    if (const int failure = platform::describe(fd, info); failure != 0) {
+      throw system_failure("cannot create", name, failure);
+    }
+    if (platform::same_file(info, source)) {
+      refuse();
+    }
+    platform::FileInfo standard_output;
+    if (console.fd() >= 0 && platform::describe(console.fd(), standard_output) == 0 &&
+        platform::same_file(info, standard_output)) {
+      // Opened again and emptied, it would lose what the console wrote there and be overwritten
+      // by what it writes next: the listing goes through standard output's own file instead.
+      through_console_ = true;
+      return;
+    }
+    regular_ = info.regular;
+    permissions_ = info.permissions;
+    if (regular_ && found == 0 && make_temporary(true)) {
+      return;
+    }
+    if (regular_) {
+      if (const int failure = platform::truncate(fd); failure != 0) {
+        throw system_failure("cannot create", name, failure);
+      }
+    }
+    fd_ = std::move(opened);
   }
-  return output;
-}
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+  ~Output() {
+    if (!temporary_.empty()) {
+      platform::close(fd_.release());
+      platform::discard_temporary(temporary_);
+    }
+  }
+
+  bool through_console() const { return through_console_; }
+  bool regular() const { return regular_; }
+  int fd() const { return fd_.get(); }
+
+  // Closes the listing written through `sink` and, for a new file, puts it in its place.
+  void finish(Sink& sink) {
+    sink.flush();
+    if (replacing_) {
+      if (const int error = platform::set_permissions(fd_.get(), permissions_); error != 0) {
+        throw system_failure("cannot write", name_, error);
+      }
+    }
+    if (const int error = platform::close(fd_.release()); error != 0) {
+      throw system_failure("cannot write", name_, error);
+    }
+    if (!temporary_.empty()) {
+      const std::string made = std::exchange(temporary_, "");
+      if (const int error = platform::replace_with_temporary(made, target_); error != 0) {
+        platform::discard_temporary(made);
+        throw system_failure("cannot write", name_, error);
+      }
+    }
+  }
+
+ private:
+  [[noreturn]] void refuse() const {
+    throw Fatal("cannot create " + quoted(name_) + ": it is the source file");
+  }
+  // Makes the new file that will take the place of the one that `name_` leads to (`existing`:
+  // a file stands there, whose permissions it takes); false when none can be made there.
+  bool make_temporary(bool existing) {
+    target_ = platform::final_name(name_);
+    int fd = -1;
+    if (platform::create_temporary(target_, fd, temporary_) != 0) {
+      temporary_.clear();
+      return false;
+    }
+    fd_ = UniqueFd(fd);
+    regular_ = true;
+    replacing_ = existing;
+    return true;
+  }
+
+  std::string name_;           // as the user named it
+  std::string target_;         // the file it leads to, which a new file replaces
+  std::string temporary_;      // the new file, until it takes its place
+  UniqueFd fd_;
+  bool regular_ = false;
+  bool through_console_ = false;
+  bool replacing_ = false;     // an existing file is replaced: its permissions are kept
+  unsigned permissions_ = 0;
+};
 
 // The answer names a file when its first byte that is not a blank sorts above the blank.
 bool names_a_file(std::string_view filnam2) {
@@ -137,27 +227,39 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
   ByteSource source(source_fd.get(), source_name);
 
   if (!names_a_file(filnam2)) {
+    // A listing written into its own source (standard output redirected to it) would read
+    // itself back without end.
+    platform::FileInfo standard_output;
+    if (console.fd() >= 0 && platform::describe(console.fd(), standard_output) == 0 &&
+        platform::same_file(standard_output, source_info)) {
+      throw Fatal("cannot write 'standard output': it is the source file");
+    }
+    // What the listing shows is on the screen before the source is waited for.
+    source.flush_before_reading(console);
     Streams streams{console, console, false};
     list_source(source, filnam, frame, scanner, streams);
     return;
   }
   const std::string output_name(trimmed(filnam2));
-  bool output_is_a_file = false;
-  UniqueFd output_fd = open_output(output_name, source_info, output_is_a_file);
-  Sink file(output_fd.get(), output_name);
+  // The dialogue is on the console before an output that waits for a reader (a FIFO) is opened.
+  console.flush();
+  Output output(output_name, source_info, console);
+  if (output.through_console()) {
+    Streams streams{console, console, true};
+    list_source(source, filnam, frame, scanner, streams);
+    return;
+  }
+  Sink file(output.fd(), output_name);
   const bool threads = frame.threads == Threads::kWherever ||
                        (frame.threads == Threads::kWherePaying && platform::several_processors());
-  if (threads && output_is_a_file) {
+  if (threads && output.regular()) {
     file.write_behind();
   }
   Streams streams{console, file, true};
   list_source(source, filnam, frame, scanner, streams,
-              threads && output_is_a_file && source_info.regular ? Reading::kAhead
-                                                                           : Reading::kInTurn);
-  file.flush();
-  if (const int error = platform::close(output_fd.release()); error != 0) {
-    throw system_failure("cannot write", output_name, error);
-  }
+              threads && output.regular() && source_info.regular ? Reading::kAhead
+                                                                  : Reading::kInTurn);
+  output.finish(file);
 }
 
 }  // namespace nest

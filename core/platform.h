@@ -23,6 +23,7 @@ struct FileInfo {
   bool identified = false;  ///< the system gives the file an identity (device and index)
   std::uint64_t device = 0;
   std::uint64_t index = 0;
+  bool device_known = true;  ///< false where only the index could be learnt
   bool regular = false;    ///< a regular file (not a directory, device, pipe or terminal)
   bool directory = false;  ///< a directory
   unsigned permissions = 0;  ///< the permission bits (POSIX: mode & 07777)
@@ -30,8 +31,11 @@ struct FileInfo {
 
 /// Whether `a` and `b` describe the same file: both identified, on the same device with the
 /// same index (POSIX: st_dev and st_ino; Windows: the volume serial number and the file index).
+/// Where the device of one is not known, the same index is taken for the same file: a listing
+/// refused for that is safer than one that overwrites or reads itself.
 inline bool same_file(const FileInfo& a, const FileInfo& b) {
-  return a.identified && b.identified && a.device == b.device && a.index == b.index;
+  return a.identified && b.identified && a.index == b.index &&
+         (a.device == b.device || !a.device_known || !b.device_known);
 }
 
 /// Sets up the process: the standard streams pass bytes unchanged (binary mode); writing to a
@@ -46,8 +50,37 @@ int open_for_reading(const std::string& name, int& fd);
 /// 0666 less the umask); an existing file is not emptied. Returns 0 or the error.
 int open_for_writing(const std::string& name, int& fd);
 
+/// Opens the existing file `name` for writing into `fd`, without emptying it. Returns 0 or the
+/// error (ENOENT when there is no such file).
+int open_existing_for_writing(const std::string& name, int& fd);
+
 /// Describes the open file `fd`. Returns 0 or the error.
 int describe(int fd, FileInfo& info);
+
+/// Describes the file `name`, following symbolic links, without opening it for reading or
+/// writing. Returns 0 or the error (ENOENT when there is no such file).
+int describe_path(const std::string& name, FileInfo& info);
+
+/// The name of the file that `name` leads to through its symbolic links (the last link's
+/// target), or `name` itself: where a file that replaces it must be made and put.
+std::string final_name(const std::string& name);
+
+/// Creates a new, empty file for writing in the folder of `target` (permissions 0666 less the
+/// umask), into `fd`, its name into `name`. Until replace_with_temporary or discard_temporary,
+/// the file is removed if the process is interrupted (POSIX: SIGINT, SIGTERM, SIGHUP; Windows:
+/// Ctrl-C, Ctrl-Break, closing the console). One such file at a time. Returns 0 or the error.
+int create_temporary(const std::string& target, int& fd, std::string& name);
+
+/// Gives the open file `fd` the permission bits `permissions` (POSIX only).
+int set_permissions(int fd, unsigned permissions);
+
+/// Puts the closed file `temporary` in the place of `target`, at once: a reader of `target` sees
+/// the old file or the new one, never a part. Returns 0 or the error; either way the temporary
+/// file is no longer removed on an interruption.
+int replace_with_temporary(const std::string& temporary, const std::string& target);
+
+/// Removes the file `temporary`, after a failure.
+void discard_temporary(const std::string& temporary);
 
 /// Empties the open file `fd`. Returns 0 or the error.
 int truncate(int fd);

@@ -1,11 +1,16 @@
 // The POSIX side of the platform unit: Linux, the BSDs and macOS.
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <random>
 #include <thread>
 
 #if defined(__linux__)
@@ -23,6 +28,64 @@ void wait_for(int fd, short events) {
   pollfd ready{fd, events, 0};
   while (::poll(&ready, 1, -1) < 0 && errno == EINTR) {
   }
+}
+
+void describe_status(const struct stat& status, FileInfo& info) {
+  info.identified = true;
+  info.device = static_cast<std::uint64_t>(status.st_dev);
+  info.index = static_cast<std::uint64_t>(status.st_ino);
+  info.regular = S_ISREG(status.st_mode);
+  info.directory = S_ISDIR(status.st_mode);
+  info.permissions = static_cast<unsigned>(status.st_mode & 07777);
+}
+
+// The temporary file to remove when a signal ends the process. A signal handler can only reach
+// what is kept here, and may only call what is safe in one: so a fixed buffer and a flag.
+char interrupted_removes[PATH_MAX + 1];
+volatile std::sig_atomic_t removal_armed = 0;
+
+extern "C" void remove_and_end(int signal_number) {
+  if (removal_armed != 0) {
+    ::unlink(interrupted_removes);
+  }
+  // Ends the process as the signal would have: its status says so to the caller.
+  ::signal(signal_number, SIG_DFL);
+  ::raise(signal_number);
+}
+
+// Catches the signals that end a run from outside, once; a signal that the process was told to
+// ignore (nohup) stays ignored.
+void catch_interruptions() {
+  static bool caught = false;
+  if (caught) {
+    return;
+  }
+  caught = true;
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old {};
+    if (::sigaction(signal_number, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) {
+      continue;
+    }
+    struct sigaction action {};
+    action.sa_handler = remove_and_end;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal_number, &action, nullptr);
+  }
+}
+
+// Arms or disarms the removal of `name`, with the signals held off so that the handler never
+// sees a name half written.
+void arm_removal(const std::string* name) {
+  sigset_t all;
+  sigset_t before;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_BLOCK, &all, &before);
+  removal_armed = 0;
+  if (name != nullptr && name->size() < sizeof interrupted_removes) {
+    std::memcpy(interrupted_removes, name->c_str(), name->size() + 1);
+    removal_armed = 1;
+  }
+  ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 }  // namespace
@@ -44,18 +107,85 @@ int open_for_writing(const std::string& name, int& fd) {
   return fd < 0 ? errno : 0;
 }
 
+int open_existing_for_writing(const std::string& name, int& fd) {
+  fd = ::open(name.c_str(), O_WRONLY | O_CLOEXEC);
+  return fd < 0 ? errno : 0;
+}
+
 int describe(int fd, FileInfo& info) {
   struct stat status {};
   if (::fstat(fd, &status) != 0) {
     return errno;
   }
-  info.identified = true;
-  info.device = static_cast<std::uint64_t>(status.st_dev);
-  info.index = static_cast<std::uint64_t>(status.st_ino);
-  info.regular = S_ISREG(status.st_mode);
-  info.directory = S_ISDIR(status.st_mode);
-  info.permissions = static_cast<unsigned>(status.st_mode & 07777);
+  describe_status(status, info);
   return 0;
+}
+
+int describe_path(const std::string& name, FileInfo& info) {
+  struct stat status {};
+  if (::stat(name.c_str(), &status) != 0) {
+    return errno;
+  }
+  describe_status(status, info);
+  return 0;
+}
+
+std::string final_name(const std::string& name) {
+  std::string at = name;
+  // As many links as the system itself follows; a loop ends there, and the open reports it.
+  for (int links = 0; links < 40; ++links) {
+    std::string target(PATH_MAX, '\0');
+    const ssize_t size = ::readlink(at.c_str(), target.data(), target.size());
+    if (size < 0 || static_cast<std::size_t>(size) >= target.size()) {
+      return at;
+    }
+    target.resize(static_cast<std::size_t>(size));
+    const std::size_t slash = at.rfind('/');
+    if (target.front() != '/' && slash != std::string::npos) {
+      target.insert(0, at.substr(0, slash + 1));  // relative to the link's own folder
+    }
+    at = std::move(target);
+  }
+  return at;
+}
+
+int create_temporary(const std::string& target, int& fd, std::string& name) {
+  catch_interruptions();
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::random_device seed;
+  std::mt19937 random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".%06x", static_cast<unsigned>(random() & 0xFFFFFF));
+    // Hidden, and named after the listing it will be, so that a user who sees it knows it.
+    name = folder + "." + base + suffix;
+    fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      arm_removal(&name);
+      return 0;
+    }
+    if (errno != EEXIST) {
+      return errno;
+    }
+  }
+  return EEXIST;
+}
+
+int set_permissions(int fd, unsigned permissions) {
+  return ::fchmod(fd, static_cast<mode_t>(permissions)) == 0 ? 0 : errno;
+}
+
+int replace_with_temporary(const std::string& temporary, const std::string& target) {
+  const int error = ::rename(temporary.c_str(), target.c_str()) == 0 ? 0 : errno;
+  arm_removal(nullptr);
+  return error;
+}
+
+void discard_temporary(const std::string& temporary) {
+  arm_removal(nullptr);
+  ::unlink(temporary.c_str());
 }
 
 int truncate(int fd) {

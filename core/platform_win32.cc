@@ -8,6 +8,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "core/platform.h"
@@ -32,6 +35,50 @@ int open_error(const std::string& name) {
   return error;
 }
 
+// The errno value that stands for a system error of a Windows call.
+int errno_of(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+      return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return EACCES;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return EEXIST;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENAMETOOLONG;
+    case ERROR_INVALID_NAME:
+    case ERROR_INVALID_PARAMETER:
+      return EINVAL;
+    case ERROR_WRITE_PROTECT:
+      return EROFS;
+    case ERROR_NOT_SAME_DEVICE:
+      return EXDEV;
+    default:
+      return EIO;
+  }
+}
+
+// The temporary file to remove when the console ends the process. The handler runs on a thread
+// of its own; the name is set before it can matter and cleared after.
+char interrupted_removes[MAX_PATH + 1];
+volatile LONG removal_armed = 0;
+
+BOOL WINAPI remove_and_end(DWORD) {
+  if (removal_armed != 0) {
+    // The file was opened to be shared for deletion: it goes when the process ends.
+    ::DeleteFileA(interrupted_removes);
+  }
+  return FALSE;  // and then the default: the process ends
+}
+
 }  // namespace
 
 void start_process() {
@@ -53,6 +100,11 @@ int open_for_writing(const std::string& name, int& fd) {
   return fd < 0 ? open_error(name) : 0;
 }
 
+int open_existing_for_writing(const std::string& name, int& fd) {
+  fd = _open(name.c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
+  return fd < 0 ? open_error(name) : 0;
+}
+
 int describe(int fd, FileInfo& info) {
   struct _stat64 status {};
   if (_fstat64(fd, &status) != 0) {
@@ -65,14 +117,103 @@ int describe(int fd, FileInfo& info) {
   // have none.
   info.identified = false;
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  if (handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) != FILE_TYPE_DISK) {
+    return 0;
+  }
   BY_HANDLE_FILE_INFORMATION file{};
-  if (handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) == FILE_TYPE_DISK &&
-      ::GetFileInformationByHandle(handle, &file) != 0) {
+  FILE_ID_INFO id{};
+  if (::GetFileInformationByHandle(handle, &file) != 0) {
     info.identified = true;
     info.device = file.dwVolumeSerialNumber;
     info.index = (std::uint64_t{file.nFileIndexHigh} << 32) | file.nFileIndexLow;
+  } else if (::GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id) != 0) {
+    // Some handles (Wine's for a file that a Unix shell opened as standard output) answer only
+    // this; their volume may come as 0, unknown.
+    info.identified = true;
+    info.device = id.VolumeSerialNumber;
+    info.device_known = id.VolumeSerialNumber != 0;
+    std::memcpy(&info.index, id.FileId.Identifier, sizeof info.index);
   }
   return 0;
+}
+
+int describe_path(const std::string& name, FileInfo& info) {
+  // Opened for no access at all, which a folder and a file without read access allow too.
+  const HANDLE handle =
+      ::CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return name.size() >= MAX_PATH ? ENAMETOOLONG : errno_of(::GetLastError());
+  }
+  info = FileInfo{};
+  BY_HANDLE_FILE_INFORMATION file{};
+  if (::GetFileInformationByHandle(handle, &file) != 0) {
+    info.directory = (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    info.regular = !info.directory && ::GetFileType(handle) == FILE_TYPE_DISK;
+    info.identified = ::GetFileType(handle) == FILE_TYPE_DISK;
+    info.device = file.dwVolumeSerialNumber;
+    info.index = (std::uint64_t{file.nFileIndexHigh} << 32) | file.nFileIndexLow;
+    info.permissions = (file.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+  }
+  ::CloseHandle(handle);
+  return 0;
+}
+
+std::string final_name(const std::string& name) {
+  return name;  // Windows replaces a link itself, and links are rare there
+}
+
+int create_temporary(const std::string& target, int& fd, std::string& name) {
+  static const bool caught = ::SetConsoleCtrlHandler(remove_and_end, TRUE) != 0;
+  static_cast<void>(caught);
+  const std::size_t slash = target.find_last_of("/\\");
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".%06lx",
+                  (::GetTickCount() * 2654435761UL + attempt * 40503UL) & 0xFFFFFFUL);
+    name = folder + "." + base + suffix;
+    const HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+        continue;
+      }
+      return name.size() >= MAX_PATH ? ENAMETOOLONG : errno_of(error);
+    }
+    fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+      ::CloseHandle(handle);
+      ::DeleteFileA(name.c_str());
+      return EMFILE;
+    }
+    if (name.size() < sizeof interrupted_removes) {
+      std::memcpy(interrupted_removes, name.c_str(), name.size() + 1);
+      ::InterlockedExchange(&removal_armed, 1);
+    }
+    return 0;
+  }
+  return EEXIST;
+}
+
+int set_permissions(int, unsigned) {
+  return 0;  // a new file has the folder's rights, as the old one had
+}
+
+int replace_with_temporary(const std::string& temporary, const std::string& target) {
+  const int error = ::MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0
+                        ? 0
+                        : errno_of(::GetLastError());
+  ::InterlockedExchange(&removal_armed, 0);
+  return error;
+}
+
+void discard_temporary(const std::string& temporary) {
+  ::InterlockedExchange(&removal_armed, 0);
+  ::DeleteFileA(temporary.c_str());
 }
 
 int truncate(int fd) {

@@ -155,6 +155,9 @@ bool ByteSource::fill() {
   if (fd_ < 0 || at_end_) {
     return false;
   }
+  if (flushed_first_ != nullptr) {
+    flushed_first_->flush();
+  }
   std::size_t got = 0;
   if (const int error = platform::read(fd_, storage_.data(), storage_.size(), got); error != 0) {
     throw system_failure("cannot read", name_, error);

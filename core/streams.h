@@ -115,6 +115,8 @@ class Sink {
   void flush();
   /// The number of bytes written but not yet written out.
   std::size_t buffered() const { return used_; }
+  /// The descriptor written to; -1 for a sink in memory.
+  int fd() const { return fd_; }
   const std::string& name() const { return name_; }
 
  private:
@@ -210,6 +212,10 @@ class ByteSource {
   /// Throws away the rest of the current line, its line end included.
   void skip_line();
 
+  /// From now on, writes out everything buffered in `sink` before each read from the system, so
+  /// that what the user should see is on the screen before this source waits for its input.
+  void flush_before_reading(Sink& sink) { flushed_first_ = &sink; }
+
   const std::string& name() const { return name_; }
 
  private:
@@ -226,6 +232,7 @@ class ByteSource {
   bool pending_cr_ = false;  // the last line ended at a CR; a LF that follows belongs to it
   bool at_end_ = false;
   bool lost_text_ = false;   // the last line read_any_line gave lost text past its cap
+  Sink* flushed_first_ = nullptr;  // flushed before each read
 };
 
 /// Where the records of a run go.

@@ -8,6 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
@@ -17,6 +20,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -184,10 +188,69 @@ class FifoFeeder {
     return written_;
   }
 
+  /// The bytes the program has taken so far.
+  std::size_t fed_so_far() const { return written_; }
+
  private:
   std::string path_;
   std::thread thread_;
-  std::size_t written_ = 0;  // owned by the thread until it is joined
+  std::atomic<std::size_t> written_ = 0;
+};
+
+/// Reads a FIFO to its end on a thread of its own, as a listing's reader would.
+class FifoDrain {
+ public:
+  explicit FifoDrain(std::string path)
+      : thread_([this, path = std::move(path)] {
+          const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+          if (fd < 0) {
+            return;
+          }
+          char buffer[1 << 16];
+          ssize_t got = 0;
+          while ((got = ::read(fd, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR)) {
+            if (got > 0) {
+              bytes_.append(buffer, static_cast<std::size_t>(got));
+            }
+          }
+          ::close(fd);
+        }) {}
+  FifoDrain(const FifoDrain&) = delete;
+  FifoDrain& operator=(const FifoDrain&) = delete;
+  ~FifoDrain() { finish(); }
+
+  /// Once the writer has gone: everything read.
+  const std::string& finish() {
+    if (thread_.joinable()) {
+      thread_.join();
+    }
+    return bytes_;
+  }
+
+ private:
+  std::string bytes_;  // owned by the thread until it is joined
+  std::thread thread_;
+};
+
+/// A gate that a feeder waits at, until the test opens it.
+class Gate {
+ public:
+  void open() {
+    {
+      const std::lock_guard lock(mutex_);
+      open_ = true;
+    }
+    changed_.notify_all();
+  }
+  void wait() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return open_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool open_ = false;
 };
 
 /// The folder a row runs in, and the feeders of its FIFOs.
@@ -204,11 +267,40 @@ struct Scene {
   }
   /// Finishes every feeder, once the program has ended, and counts what they fed.
   void finish_feeding() {
+    gate.open();
     for (const auto& feeder : feeders) {
       fed += feeder->finish();
     }
+    if (drain != nullptr) {
+      drained = drain->finish();
+    }
   }
+  /// The bytes the program has taken from the FIFOs so far, while it runs.
+  std::size_t fed_so_far() const {
+    std::size_t sum = 0;
+    for (const auto& feeder : feeders) {
+      sum += feeder->fed_so_far();
+    }
+    return sum;
+  }
+  /// Starts reading the FIFO `name` to its end.
+  void start_draining(std::string_view name) { drain = std::make_unique<FifoDrain>(dir / name); }
+
+  Gate gate;                         ///< what a feeder may wait at; opened at the latest at the end
+  std::unique_ptr<FifoDrain> drain;  ///< the reader of a FIFO output, once started
+  std::string drained;               ///< what it read, once the program has ended
 };
+
+/// The permission bits of the file `path`, in octal.
+std::string mode_of(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    return "none";
+  }
+  char text[8];
+  std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+  return text;
+}
 
 /// Everything in a folder but `skipped`, recursively: each entry's relative name with its type
 /// and, for a regular file, its bytes; for a symbolic link, its target.
@@ -225,7 +317,8 @@ std::map<std::string, std::string> snapshot(const std::string& folder,
     switch (entry.symlink_status().type()) {
       case fs::file_type::regular: {
         std::ifstream in(entry.path(), std::ios::binary);
-        what = "file:" + std::string(std::istreambuf_iterator<char>(in), {});
+        what = "file " + mode_of(entry.path().string()) + ":" +
+               std::string(std::istreambuf_iterator<char>(in), {});
         break;
       }
       case fs::file_type::symlink:
@@ -378,6 +471,9 @@ struct Row {
   RunOptions options = {};
   long max_rss_mib = 0;  ///< when not 0, the most memory the run may take
   Shown shown = nullptr;  ///< when given, what standard output must show
+  std::string changed = "o.lst";  ///< the one file that `lists` lets the run change
+  /// When given, makes the options of the run once the row's folder is prepared.
+  std::function<RunOptions(Scene&)> run_options = nullptr;
 };
 
 void PrintTo(const Row& row, std::ostream* out) {
@@ -819,12 +915,269 @@ void add_output_rows(const Program& p, std::vector<Row>& rows) {
                   {.output = StandardOutput::kReaderLeaves, .read_before_leaving = 100}});
 }
 
+/// What the console shows of a dialogue with the answers `a`: each question and its echo.
+std::string dialogue_shown(const Program& p, const Answers& a) {
+  const std::vector<std::string> typed = dialogue(p, a);
+  const std::vector<int> defaults =
+      p.idl ? std::vector<int>{0, 0, 0, 0, 0, 160, 0} : std::vector<int>{0, 0, 0, 0, 120};
+  std::string out;
+  for (std::size_t k = 0; k < typed.size(); ++k) {
+    out += " " + p.prompts[k] + ":\r\n";
+    if (k < 2) {
+      out += " " + (typed[k].empty() ? std::string(" ") : typed[k]) + "\r\n";
+    } else {
+      const std::string value =
+          typed[k] == "/" ? std::to_string(defaults[k]) : typed[k];
+      out += std::string(12 - value.size(), ' ') + value + "\r\n";
+    }
+  }
+  return out;
+}
+
+/// The file `name` holds exactly `bytes`, with the permission bits `mode` when that is given.
+Left file_holds(std::string name, std::string bytes, std::string mode = "") {
+  return [name = std::move(name), bytes = std::move(bytes), mode = std::move(mode)](
+             const Scene& scene) {
+    ASSERT_TRUE(scene.dir.exists(name)) << name;
+    const std::string got = scene.dir.read(name);
+    EXPECT_TRUE(got == bytes) << name << " holds\n" << got.substr(0, 3000);
+    if (!mode.empty()) {
+      EXPECT_EQ(mode_of(scene.dir / name), mode) << name;
+    }
+  };
+}
+
+/// `p`'s small source repeated, for a listing of many buffers.
+std::string large_source(const Program& p) {
+  std::string source;
+  for (int k = 0; k < 20'000; ++k) {
+    source += p.small_source;
+  }
+  return source;
+}
+
+// What a run may do to the files around it: never list into its own source, never empty the
+// file that standard output writes to, never lose the old listing when it fails or is stopped,
+// and show the user what it must before it waits.
+void add_safety_rows(const Program& p, std::vector<Row>& rows) {
+  const bool posix = system_under_test() == System::kPosix;
+  const std::string old_listing = "an old listing\r\n";
+  const auto with_old_listing = [&p, old_listing](std::string source) {
+    return [source = std::move(source), old_listing](Scene& s) {
+      s.write("s", source);
+      s.write("o.lst", old_listing);
+    };
+  };
+
+  // Standard output appended to the source itself, the listing going to the screen: refused
+  // before the first line. The questions and echoes, written before the output was known to
+  // be the source, are all it gains.
+  Row into_source{"StandardOutputIsTheSource", &p, small_source(p),
+                  console_input(p, {.output = ""}), 2,
+                  fatal(p, "cannot write 'standard output': it is the source file"), true,
+                  file_holds("s", p.small_source + dialogue_shown(p, {.output = ""}))};
+  into_source.changed = "s";
+  into_source.options = {.output = StandardOutput::kAppendedToFile, .output_file = "s"};
+  rows.push_back(std::move(into_source));
+
+  // The output named is standard output's own file, appended to: the listing goes through
+  // standard output, in the order written, after what the file held and the dialogue.
+  if (posix) {
+    const auto records_of = [](std::string_view bytes) {
+      std::vector<std::string> out;
+      for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t end = bytes.find("\r\n", at) + 2;
+        out.emplace_back(bytes.substr(at, end - at));
+        at = end;
+      }
+      return out;
+    };
+    for (const char* name : {"/dev/stdout", "/proc/self/fd/1"}) {
+      std::vector<std::string> listed = records_of(p.small_listing);
+      // The echo of the line that opens the unit or the first block comes before its record.
+      listed.insert(listed.begin() + (p.idl ? 0 : 1),
+                    p.idl ? " Line     1 pro p\r\n" : " Line     2 {\r\n");
+      std::string expected = "earlier\n" + dialogue_shown(p, {.output = name}) +
+                             listing_start(p, "s");
+      for (const std::string& record : listed) {
+        expected += record;
+      }
+      Row shared{std::string("OutputIsStandardOutputsFile") +
+                     (std::string_view(name) == "/dev/stdout" ? "" : "ByDescriptor"),
+                 &p,
+                 [&p](Scene& s) {
+                   s.write("s", p.small_source);
+                   s.write("log", "earlier\n");
+                 },
+                 console_input(p, {.output = name}),
+                 0,
+                 "",
+                 true,
+                 file_holds("log", expected)};
+      shared.changed = "log";
+      shared.options = {.output = StandardOutput::kAppendedToFile, .output_file = "log"};
+      rows.push_back(std::move(shared));
+    }
+  }
+
+  // A file-size limit is a failed write like a full disk, and the old listing stays.
+  if (posix) {
+    Row limited{"FileSizeLimitKeepsTheOldListing",
+                &p,
+                with_old_listing(large_source(p)),
+                console_input(p, {}),
+                2,
+                fatal(p, "cannot write 'o.lst': File too large"),
+                true,
+                file_holds("o.lst", old_listing)};
+    limited.options = {.file_size_limit = 1 << 16};
+    rows.push_back(std::move(limited));
+
+    // A source that fails to read halfway (here at once, once the listing is begun).
+    rows.push_back({"ReadErrorKeepsTheOldListing", &p, with_old_listing(""),
+                    console_input(p, {.source = "/proc/self/mem"}), 2,
+                    fatal(p, "cannot read '/proc/self/mem': Input/output error"), true,
+                    file_holds("o.lst", old_listing)});
+
+    // Stopped by SIGTERM halfway through an endless source: the old listing stays, and the
+    // new one is gone.
+    Row stopped{"StoppedKeepsTheOldListing",
+                &p,
+                [&p, old_listing](Scene& s) {
+                  s.write("o.lst", old_listing);
+                  s.feed("s", [&p](const FifoFeeder::Writer& write) {
+                    while (write(p.small_source)) {
+                    }
+                  });
+                },
+                console_input(p, {}),
+                128 + SIGTERM,
+                "",
+                true,
+                file_holds("o.lst", old_listing)};
+    stopped.run_options = [](Scene& scene) {
+      RunOptions options;
+      // Far more than the pipe holds: the program has read it, so the listing is under way.
+      options.signal_when = [&scene] { return scene.fed_so_far() > (std::size_t{1} << 21); };
+      options.signal_number = SIGTERM;
+      return options;
+    };
+    rows.push_back(std::move(stopped));
+
+    // A listing through a symbolic link replaces the file it leads to, with its permission
+    // bits; the link stays.
+    Row linked{"OutputIsASymbolicLink",
+               &p,
+               [&p](Scene& s) {
+                 s.write("s", p.small_source);
+                 s.write("real.lst", "old");
+                 std::filesystem::permissions(s.dir / "real.lst",
+                                              std::filesystem::perms(0640));
+                 std::filesystem::create_symlink("real.lst", s.dir / "o.lst");
+               },
+               console_input(p, {}),
+               0,
+               "",
+               true,
+               file_holds("real.lst", listing_start(p, "s") + p.small_listing, "0640")};
+    linked.changed = "real.lst";
+    rows.push_back(std::move(linked));
+
+    Row kept_mode{"ReplacedListingKeepsItsPermissions",
+                  &p,
+                  [&p](Scene& s) {
+                    s.write("s", p.small_source);
+                    s.write("o.lst", "old");
+                    std::filesystem::permissions(s.dir / "o.lst", std::filesystem::perms(0604));
+                  },
+                  console_input(p, {}),
+                  0,
+                  "",
+                  true,
+                  file_holds("o.lst", listing_start(p, "s") + p.small_listing, "0604")};
+    rows.push_back(std::move(kept_mode));
+
+    // Standard input and output left non-blocking by another program: an empty or full pipe
+    // is waited for. The answers come only once the first question is shown, so that the
+    // first read finds nothing.
+    const std::string large = large_source(p);
+    Row non_blocking{"NonBlockingStandardStreams",
+                     &p,
+                     [large](Scene& s) { s.write("s", large); },
+                     console_input(p, {.output = ""}),
+                     0,
+                     "",
+                     false,
+                     no_listing()};
+    non_blocking.options = {.non_blocking = true, .input_after = " " + p.prompts[0] + ":"};
+    non_blocking.shown = [&p, large](const std::string& output) {
+      const TempDir other;
+      other.write("s", large);
+      const Outcome blocking = run(p.path, console_input(p, {.output = ""}), other.path());
+      EXPECT_TRUE(output == blocking.output) << output.size() << " " << blocking.output.size();
+    };
+    rows.push_back(std::move(non_blocking));
+  }
+
+  // The dialogue is on the console before an output that waits for its reader is opened: the
+  // reader comes only once the last echo is shown. (FIFOs are POSIX's.)
+  if (posix) {
+    Row fifo_output{"DialogueShownBeforeAFifoOutputIsOpened",
+                    &p,
+                    [&p](Scene& s) {
+                      s.write("s", p.small_source);
+                      ::mkfifo((s.dir / "o.lst").c_str(), 0600);
+                    },
+                    console_input(p, {}),
+                    0,
+                    "",
+                    false,
+                    [&p](const Scene& scene) {
+                      EXPECT_EQ(scene.drained, listing_start(p, "s") + p.small_listing);
+                    }};
+    fifo_output.run_options = [&p](Scene& scene) {
+      RunOptions options;
+      options.when_shown = {dialogue_shown(p, {}), [&scene] { scene.start_draining("o.lst"); }};
+      return options;
+    };
+    rows.push_back(std::move(fifo_output));
+  }
+
+  // A listing on the screen shows each line read before the source is waited for: the rest of
+  // a slow source comes only once the first part's listing is shown.
+  Row slow_source{"ListingShownBeforeASlowSourceIsRead",
+                  &p,
+                  [&p](Scene& s) {
+                    s.feed("s", [&p, &s](const FifoFeeder::Writer& write) {
+                      if (write(p.small_source)) {
+                        s.gate.wait();
+                        write(p.small_source);
+                      }
+                    });
+                  },
+                  console_input(p, {.output = ""}),
+                  0,
+                  "",
+                  false,
+                  no_listing()};
+  slow_source.run_options = [&p](Scene& scene) {
+    RunOptions options;
+    // The last record of the first part's listing.
+    const std::string& listed = p.small_listing;
+    const std::string last = listed.substr(listed.rfind("\r\n", listed.size() - 3) + 2);
+    options.when_shown = {last, [&scene] { scene.gate.open(); }};
+    return options;
+  };
+  rows.push_back(std::move(slow_source));
+}
+
 std::vector<Row> all_rows() {
   std::vector<Row> rows;
   for (const Program* p : {&idlnest(), &cnest()}) {
     add_source_rows(*p, rows);
     add_answer_rows(*p, rows);
     add_output_rows(*p, rows);
+    add_safety_rows(*p, rows);
   }
   return rows;
 }
@@ -857,12 +1210,17 @@ TEST_P(FaultTest, EndsAsExpectedAndLosesNothing) {
   if (row.prepare) {
     row.prepare(scene);
   }
-  const std::map<std::string, std::string> before = snapshot(scene.dir.path());
+  // The one file the row may change is looked at by its own check instead.
+  const std::string changed = row.lists ? row.changed : "";
+  const std::map<std::string, std::string> before = snapshot(scene.dir.path(), changed);
 
-  const Outcome outcome = run(row.program->path, row.input, scene.dir.path(), row.options);
+  const Outcome outcome = run(row.program->path, row.input, scene.dir.path(),
+                              row.run_options ? row.run_options(scene) : row.options);
   scene.finish_feeding();
   EXPECT_EQ(outcome.status, row.status);
   EXPECT_EQ(outcome.error, row.error);
+  EXPECT_FALSE(outcome.waited_in_vain) << "what the program had to show before it waited for "
+                                          "something was not shown";
   row.left(scene);
   if (row.shown) {
     row.shown(outcome.output);
@@ -871,7 +1229,7 @@ TEST_P(FaultTest, EndsAsExpectedAndLosesNothing) {
     EXPECT_LT(outcome.max_rss_kib, row.max_rss_mib * 1024);
   }
 
-  EXPECT_EQ(differences(before, snapshot(scene.dir.path(), row.lists ? "o.lst" : "")), "");
+  EXPECT_EQ(differences(before, snapshot(scene.dir.path(), changed)), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FaultTest, ::testing::ValuesIn(all_rows()),

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -73,16 +74,32 @@ Outcome run(const std::string& program, std::string_view input, const std::strin
   check(pid >= 0, "fork");
   if (pid == 0) {
     ::dup2(in[0], 0);
+    if (::chdir(cwd.c_str()) != 0) {
+      ::_exit(126);
+    }
     if (options.output == StandardOutput::kClosed) {
       ::close(1);
+    } else if (options.output == StandardOutput::kAppendedToFile) {
+      const int file = ::open(options.output_file.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0666);
+      if (file < 0 || ::dup2(file, 1) < 0) {
+        ::_exit(126);
+      }
+      ::close(file);
     } else {
       ::dup2(out[1], 1);
     }
     ::dup2(err[1], 2);
-    ::signal(SIGPIPE, SIG_DFL);
-    if (::chdir(cwd.c_str()) != 0) {
-      ::_exit(126);
+    if (options.non_blocking) {
+      for (const int fd : {0, 1}) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+      }
     }
+    if (options.file_size_limit != 0) {
+      const rlimit limit{static_cast<rlim_t>(options.file_size_limit),
+                         static_cast<rlim_t>(options.file_size_limit)};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ::signal(SIGPIPE, SIG_DFL);
     exec_program(program);
     ::_exit(127);
   }
@@ -97,6 +114,40 @@ Outcome run(const std::string& program, std::string_view input, const std::strin
     ::close(in[1]);
     fds[0].fd = -1;
   }
+  if (options.output == StandardOutput::kAppendedToFile) {
+    ::close(out[0]);
+    fds[1].fd = -1;
+  }
+  // Input held back until the program shows what it must show first.
+  bool input_held = !options.input_after.empty();
+  if (input_held) {
+    fds[0].events = 0;
+  }
+  // The action taken once the output shows a text, or at a deadline that a working program
+  // never comes near.
+  bool action_due = static_cast<bool>(options.when_shown.action);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  bool signalled = false;
+  const auto after_output = [&] {
+    if (input_held && outcome.output.find(options.input_after) != std::string::npos) {
+      input_held = false;
+      fds[0].events = POLLOUT;
+    }
+    if (action_due && (outcome.output.find(options.when_shown.text) != std::string::npos ||
+                       std::chrono::steady_clock::now() > deadline)) {
+      outcome.waited_in_vain = outcome.output.find(options.when_shown.text) == std::string::npos;
+      action_due = false;
+      options.when_shown.action();
+    }
+    if (!signalled && options.signal_when && options.signal_when()) {
+      signalled = true;
+      ::kill(pid, options.signal_number);
+    }
+  };
+  // While something is to be watched for, the wait is cut short now and then to look again.
+  const auto watching = [&] {
+    return input_held || action_due || (!signalled && options.signal_when);
+  };
   // The bytes of standard output still to be read before the reader goes.
   std::size_t to_read = options.output == StandardOutput::kReaderLeaves
                             ? options.read_before_leaving
@@ -106,7 +157,8 @@ Outcome run(const std::string& program, std::string_view input, const std::strin
     fds[1].fd = -1;
   }
   while (fds[0].fd >= 0 || fds[1].fd >= 0 || fds[2].fd >= 0) {
-    check(::poll(fds, 3, -1) >= 0 || errno == EINTR, "poll");
+    after_output();
+    check(::poll(fds, 3, watching() ? 10 : -1) >= 0 || errno == EINTR, "poll");
     if (fds[0].fd >= 0 && fds[0].revents != 0) {
       const ssize_t put = ::write(in[1], input.data(), input.size());
       if (put > 0) {

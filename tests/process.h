@@ -2,6 +2,7 @@
 // it writes, so that end-to-end tests compare exact bytes.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,8 @@ struct Outcome {
   std::string output;    ///< standard output: questions, echoes, the listing on the screen
   std::string error;     ///< standard error
   long max_rss_kib = 0;  ///< the largest resident set of the process, in KiB
+  /// RunOptions::when_shown's text did not come before the deadline: the action was taken then.
+  bool waited_in_vain = false;
 };
 
 /// How the standard output of a run is connected.
@@ -23,12 +26,30 @@ enum class StandardOutput {
   kCaptured,      ///< a pipe read to its end into Outcome::output
   kClosed,        ///< descriptor 1 is not open at all
   kReaderLeaves,  ///< a pipe whose reader closes it after RunOptions::read_before_leaving bytes
+  kAppendedToFile,  ///< the file RunOptions::output_file in the folder of the run, appended to
 };
 
-/// How a process is started by run().
+/// How a process is started by run(), and what is done to it while it runs.
 struct RunOptions {
   StandardOutput output = StandardOutput::kCaptured;
   std::size_t read_before_leaving = 0;  ///< for kReaderLeaves: bytes read before the reader goes
+  std::string output_file = "";         ///< for kAppendedToFile
+  /// Standard input and output are left non-blocking, as another program may leave them.
+  bool non_blocking = false;
+  /// When not 0, the largest file the process may write, in bytes (a file-size limit).
+  long file_size_limit = 0;
+  /// When given, standard input is only written once standard output shows this text.
+  std::string input_after = "";
+  /// When given, `action` is taken once standard output shows `text`, or at a deadline that only
+  /// a program that never shows it reaches (then Outcome::waited_in_vain is set).
+  struct {
+    std::string text;
+    std::function<void()> action;
+  } when_shown = {};
+  /// When given, is asked while the program runs; once it says true, the program is sent
+  /// `signal_number`.
+  std::function<bool()> signal_when = nullptr;
+  int signal_number = 0;
 };
 
 /// The system the programs under test are built for: these tests may drive the programs of another

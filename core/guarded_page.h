@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 namespace nest::testing {
@@ -19,7 +20,12 @@ class GuardedPage {
   bool ready() const { return base_ != nullptr; }
   /// `text` copied so that it ends `gap` bytes before the unreadable page; every byte around it
   /// is a '#', never a blank.
-  std::string_view place(std::string_view text, std::size_t gap = 0);
+  std::string_view place(std::string_view text, std::size_t gap = 0) {
+    char* const at = base_ + size_ - gap - text.size();
+    std::memset(base_, '#', size_);
+    std::memcpy(at, text.data(), text.size());
+    return {at, text.size()};
+  }
 
  private:
   std::size_t size_ = 0;

@@ -27,11 +27,4 @@ GuardedPage::~GuardedPage() {
   }
 }
 
-std::string_view GuardedPage::place(std::string_view text, std::size_t gap) {
-  char* const at = base_ + size_ - gap - text.size();
-  std::memset(base_, '#', size_);
-  std::memcpy(at, text.data(), text.size());
-  return {at, text.size()};
-}
-
 }  // namespace nest::testing

@@ -291,23 +291,14 @@ TEST(CnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
     sources.emplace_back(f.name, f.source);
   }
   // numcol, ibmpc, maxlen
-  const std::pair<std::string, std::vector<std::string>> dialogues[] = {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> dialogues = {
       {"Defaults", {"/", "/", "/"}},
       {"IbmPcNumbers16", {"16", "1", "120"}},
       {"MaxlenZeroNumbers4988", {"4988", "0", "0"}},
       {"Largest", {"2147483647", "2147483647", "2147483647"}},
       {"Smallest", {"-2147483648", "-2147483648", "-2147483648"}},
   };
-  std::vector<ConformanceCase> cases;
-  for (const auto& [source_name, source] : sources) {
-    for (const auto& [dialogue_name, answers] : dialogues) {
-      for (const bool tofile : {true, false}) {
-        cases.push_back({source_name + "." + dialogue_name + (tofile ? ".File" : ".Screen"),
-                         source, answers, tofile});
-      }
-    }
-  }
-  expect_as_on_x86_64(CNEST_PATH, ".c", "cnest.digests", cases);
+  expect_as_on_x86_64(CNEST_PATH, ".c", "cnest.digests", every_pairing(sources, dialogues));
 }
 
 TEST(CnestListingTest, NoEchoWhenListingToTheScreen) {

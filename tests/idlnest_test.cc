@@ -341,7 +341,7 @@ TEST(IdlnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
     sources.emplace_back(f.name, f.source);
   }
   // numcol, ibmpc, warnend, maxlen, warnquote
-  const std::pair<std::string, std::vector<std::string>> dialogues[] = {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> dialogues = {
       {"Defaults", {"/", "/", "/", "/", "/"}},
       {"IbmPcNumbers20", {"20", "1", "0", "160", "0"}},
       {"Warnend", {"0", "0", "1", "160", "0"}},
@@ -350,16 +350,7 @@ TEST(IdlnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
       {"Largest", {"2147483647", "2147483647", "2147483647", "2147483647", "2147483647"}},
       {"Smallest", {"-2147483648", "-2147483648", "-2147483648", "-2147483648", "-2147483648"}},
   };
-  std::vector<ConformanceCase> cases;
-  for (const auto& [source_name, source] : sources) {
-    for (const auto& [dialogue_name, answers] : dialogues) {
-      for (const bool tofile : {true, false}) {
-        cases.push_back({source_name + "." + dialogue_name + (tofile ? ".File" : ".Screen"),
-                         source, answers, tofile});
-      }
-    }
-  }
-  expect_as_on_x86_64(IDLNEST_PATH, ".pro", "idlnest.digests", cases);
+  expect_as_on_x86_64(IDLNEST_PATH, ".pro", "idlnest.digests", every_pairing(sources, dialogues));
 }
 
 TEST(IdlnestDialogueTest, ScreenListingWithTheWholeDialogue) {

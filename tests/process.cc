@@ -267,6 +267,21 @@ std::string digest(std::string_view bytes) {
 
 }  // namespace
 
+std::vector<ConformanceCase> every_pairing(
+    const std::vector<std::pair<std::string, std::string>>& sources,
+    const std::vector<std::pair<std::string, std::vector<std::string>>>& dialogues) {
+  std::vector<ConformanceCase> cases;
+  for (const auto& [source_name, source] : sources) {
+    for (const auto& [dialogue_name, answers] : dialogues) {
+      for (const bool tofile : {true, false}) {
+        cases.push_back({source_name + "." + dialogue_name + (tofile ? ".File" : ".Screen"),
+                         source, answers, tofile});
+      }
+    }
+  }
+  return cases;
+}
+
 void expect_as_on_x86_64(const std::string& program, std::string_view extension,
                          std::string_view manifest, const std::vector<ConformanceCase>& cases) {
   const std::string path = std::string(NEST_SOURCE_DIR) + "/tests/conformance/" +

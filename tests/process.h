@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/test_support.h"
@@ -91,6 +92,12 @@ struct ConformanceCase {
   std::vector<std::string> answers;
   bool tofile = true;
 };
+
+/// Every source of `sources` with every dialogue of `dialogues` (named answers after the first
+/// two), into a file and to the screen: cases named "<source>.<dialogue>.File" or ".Screen".
+std::vector<ConformanceCase> every_pairing(
+    const std::vector<std::pair<std::string, std::string>>& sources,
+    const std::vector<std::pair<std::string, std::vector<std::string>>>& dialogues);
 
 /// Lists every case with `program` (the source in "s" + `extension`, the listing into "s.lst" or
 /// to the screen) and expects, for each, the exit status and a digest of the console and of the

@@ -810,6 +810,12 @@ void add_answer_rows(const Program& p, std::vector<Row>& rows) {
                   console_input(p, {.source = std::string(6000, 'n')}), 2,
                   fatal(p, "cannot open '" + std::string(5000, 'n') + "': File name too long"),
                   false, no_listing()});
+  // A name is taken as the bytes typed: a name in UTF-8 names the file of that name, on every
+  // system, and shows as it is.
+  const std::string utf8 = "caf\xc3\xa9 \xe2\x86\x92 s";
+  rows.push_back({"NameInUtf8", &p, [&p, utf8](Scene& s) { s.write(utf8, p.small_source); },
+                  console_input(p, {.source = utf8}), 0, "", true,
+                  listing(listing_start(p, utf8) + p.small_listing)});
   // Leading blanks are part of a name.
   rows.push_back({"NameWithLeadingBlanks", &p, [&p](Scene& s) { s.write("  s", p.small_source); },
                   console_input(p, {.source = "  s"}), 0, "", true,
@@ -962,7 +968,7 @@ std::string large_source(const Program& p) {
 void add_safety_rows(const Program& p, std::vector<Row>& rows) {
   const bool posix = system_under_test() == System::kPosix;
   const std::string old_listing = "an old listing\r\n";
-  const auto with_old_listing = [&p, old_listing](std::string source) {
+  const auto with_old_listing = [old_listing](std::string source) {
     return [source = std::move(source), old_listing](Scene& s) {
       s.write("s", source);
       s.write("o.lst", old_listing);

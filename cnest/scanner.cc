@@ -117,7 +117,7 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
   // The columns past the end of `b` are blanks up to column 5000. A blank changes no state; it
   // only adds one blank to the scan text, unless one stands at its end already. So the steps run
   // over the line's own characters and the blank columns after them are settled at once.
-  const std::string_view line = b.substr(0, std::min(b.size(), kWidth));
+  const std::string_view line = nest::columns(b, 0, kWidth);
   nest::Nesting& braces = state.primary;
   bool insingle = false;
   bool indouble = false;
@@ -243,7 +243,7 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
     if (line[i] == ' ') {
       // A run stopped at a blank after a blank. Blanks change no state and collapse in the scan
       // text, so the rest of the run is passed over at once.
-      const std::size_t next = nest::first_nonblank(line.substr(i));
+      const std::size_t next = nest::first_nonblank(nest::columns(line, i));
       i = next == std::string_view::npos ? line.size() : i + next;
       continue;
     }
@@ -284,7 +284,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
   // the first or second, and the word after the "#" and the one blank that may follow it decide.
   const std::size_t first = !a.empty() && a[0] == ' ' ? 1 : 0;
   if (first < a.size() && a[first] == '#') {
-    std::string_view word = a.substr(first + 1);
+    std::string_view word = nest::columns(a, first + 1);
     if (!word.empty() && word.front() == ' ') {
       word.remove_prefix(1);
     }

@@ -15,7 +15,6 @@ struct LineFeed::Batch {
       : sizes(ring), text(uninitialised_bytes(ring.text)),
         streams{console_sink, listing_sink, tofile} {
     ends.reserve(ring.lines);
-    forms.reserve(ring.lines);
   }
 
   // A batch takes one line at least: an empty batch ends the source.
@@ -27,7 +26,6 @@ struct LineFeed::Batch {
   }
   void clear() {
     ends.clear();
-    forms.clear();
     text_size = 0;
     held.clear();
     listing.clear();
@@ -40,7 +38,8 @@ struct LineFeed::Batch {
   std::unique_ptr<char[]> text;
   std::size_t text_size = 0;
   std::vector<std::uint32_t> ends;  // where each line's text ends; the next one starts there
-  std::vector<Form> forms;          // each line's number
+  // Each line's number, beside its end: as many as a batch takes lines.
+  std::unique_ptr<Form[]> forms = std::make_unique<Form[]>(sizes.lines);
   std::vector<Held> held;           // in the order of their lines
   std::string listing;              // what irdlin wrote to the listing
   std::string console;              // and to the console
@@ -109,7 +108,7 @@ void LineFeed::read_all(ByteSource& source, int maxlen) {
                                 static_cast<std::uint32_t>(console_after)});
         }
         batch.ends.push_back(static_cast<std::uint32_t>(batch.text_size));
-        batch.forms.push_back(form);
+        batch.forms[batch.ends.size() - 1] = form;
       }
     } catch (...) {
       batch.failure = std::current_exception();
@@ -163,7 +162,7 @@ bool LineFeed::next_batch() {
   current_ = next;
   text_ = next->text.get();
   ends_ = next->ends.data();
-  forms_ = next->forms.data();
+  forms_ = next->forms.get();
   count_ = next->ends.size();
   held_lines_ = next->held.data();
   held_count_ = next->held.size();

@@ -137,7 +137,7 @@ bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
   while (i < raw.size()) {
     const std::size_t run_end = find_outside_printable(raw, i);
     if (run_end > i) {
-      const std::string_view run = raw.substr(i, run_end - i);
+      const std::string_view run = columns(raw, i, run_end - i);
       if (column <= kTextWidth) {
         const std::size_t room = static_cast<std::size_t>(kTextWidth - column + 1);
         copy_bytes(out + column - 1, run.data(), std::min(room, run.size()));

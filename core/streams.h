@@ -146,7 +146,8 @@ class Sink {
 ///
 /// performance-critical; please benchmark any changes.
 inline std::size_t plain_line_end(std::string_view bytes, std::size_t limit) {
-  const std::string_view head = bytes.substr(0, limit);
+  // Views made directly, not by substr: its check for a bad position is a call on every line.
+  const std::string_view head(bytes.data(), std::min(limit, bytes.size()));
   const std::size_t end = find_outside_printable(head, 0);
   return end < head.size() && (head[end] == '\n' || head[end] == '\r') ? end
                                                                          : std::string_view::npos;
@@ -192,10 +193,10 @@ class ByteSource {
     }
     if (const std::size_t end = plain_line_end(rest, std::min(kInlineSearch, cap));
         end != std::string_view::npos) {
-      line = rest.substr(0, std::min(end, cap));
+      line = std::string_view(rest.data(), std::min(end, cap));
       plain = true;
       pending_cr_ = rest[end] == '\r';
-      window_ = rest.substr(end + 1);
+      window_ = std::string_view(rest.data() + end + 1, rest.size() - end - 1);
       return true;
     }
     return read_any_line(line, cap, plain);

@@ -138,7 +138,7 @@ int find(std::string_view text, std::string_view key, int flags) {
 bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
   constexpr std::size_t width = nest::kTextWidth;
   // Columns past the line's last non-blank character are not scanned, nor those past 5000.
-  b = nest::trimmed(b.substr(0, std::min(b.size(), width)));
+  b = nest::trimmed(nest::columns(b, 0, width));
   first_colon_ = std::string_view::npos;
   bool quote_open = false;
   // Every column gives at most two characters (a colon and its blank), so the whole line fits in
@@ -171,7 +171,7 @@ bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
           out[write++] = ' ';
         }
         // The rest of the run, at once: blanks collapse in the scan text.
-        if (const std::size_t next = nest::first_nonblank(b.substr(i));
+        if (const std::size_t next = nest::first_nonblank(nest::columns(b, i));
             next != std::string_view::npos) {
           i += next;
         } else {
@@ -277,11 +277,11 @@ Scanner::WordKeys Scanner::word_keys() const {
   return keys;
 }
 
-bool Scanner::first_word_is(std::string_view key) const {
+[[gnu::always_inline]] inline bool Scanner::first_word_is(std::string_view key) const {
   // The scan text holds at most one blank before its first word.
   const std::string_view a = scan_text();
   const std::size_t first = !a.empty() && a[0] == ' ' ? 1 : 0;
-  const std::string_view code = a.substr(first);
+  const std::string_view code = nest::columns(a, first);
   std::size_t core_size = key.size();
   while (key[core_size - 1] == ' ') {
     --core_size;
@@ -303,19 +303,19 @@ bool Scanner::colon_after_digits() const {
   if (first_colon_ == std::string_view::npos) {
     return false;
   }
-  const std::string_view head = scan_text().substr(0, first_colon_);
+  const std::string_view head = nest::columns(scan_text(), 0, first_colon_);
   return std::all_of(head.begin(), head.end(), [](char c) { return c == ' ' || is_digit(c); });
 }
 
-bool Scanner::code_ends_with(std::string_view key, int flags) const {
+[[gnu::always_inline]] inline bool Scanner::code_ends_with(std::string_view key, int flags) const {
   // Blank runs are collapsed, so two blanks in a row stand only after the code's last non-blank
   // character: a key that ends in two blanks matches there or nowhere.
-  const std::string_view code = scan_text().substr(0, code_length_);
+  const std::string_view code = nest::columns(scan_text(), 0, code_length_);
   std::size_t core_size = key.size();
   while (core_size > 0 && key[core_size - 1] == ' ') {
     --core_size;
   }
-  const std::string_view core = key.substr(0, core_size);
+  const std::string_view core = nest::columns(key, 0, core_size);
   if (code.size() < core.size()) {
     return false;
   }
@@ -398,7 +398,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
   bool closing = false;
   if (lead == 'e') {
     const std::size_t first = a[0] == ' ' ? 1 : 0;
-    if (a.substr(first, 3) == "end" && a.size() > first + 3) {
+    if (nest::columns(a, first, 3) == "end" && a.size() > first + 3) {
       switch (a[first + 3]) {
         case 'i':
           closing = first_word_is("endif ");
@@ -469,7 +469,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
   } else if (caselev_ != 0) {
     // F: a colon outside brackets, unless the line goes on from the one before
     if (first_colon_ != std::string_view::npos) {
-      const std::string_view head = a.substr(0, first_colon_ + 1);
+      const std::string_view head = nest::columns(a, 0, first_colon_ + 1);
       const auto count = [&](char c) { return std::count(head.begin(), head.end(), c); };
       if (count('(') == count(')') && count('[') == count(']') && !contin_) {
         raise_marks(1);

@@ -61,8 +61,33 @@ Outcome run(const std::string& program, std::string_view input, const std::strin
   return run(program, input, cwd, RunOptions{});
 }
 
+namespace {
+
+Outcome run_once(const std::string& program, std::string_view input, const std::string& cwd,
+                 const RunOptions& options);
+
+}  // namespace
+
 Outcome run(const std::string& program, std::string_view input, const std::string& cwd,
             const RunOptions& options) {
+  Outcome outcome = run_once(program, input, cwd, options);
+  // Now and then Wine fails to start a program at all: status 1 and not a byte written, which
+  // the programs themselves never give (they write their first question first, and end with 0
+  // or 2). That is Wine's failure, not theirs: it is tried again.
+  for (int retry = 0; retry < 3 && system_under_test() == System::kWindows &&
+                      outcome.status == 1 && outcome.output.empty();
+       ++retry) {
+    std::fprintf(stderr, "Wine did not start %s (status 1, no output): trying again\n",
+                 program.c_str());
+    outcome = run_once(program, input, cwd, options);
+  }
+  return outcome;
+}
+
+namespace {
+
+Outcome run_once(const std::string& program, std::string_view input, const std::string& cwd,
+                 const RunOptions& options) {
   // A program that ends before reading all its input must not take the test with it: a write
   // to its closed standard input fails with EPIPE instead of raising SIGPIPE here.
   ::signal(SIGPIPE, SIG_IGN);
@@ -194,6 +219,8 @@ Outcome run(const std::string& program, std::string_view input, const std::strin
   outcome.max_rss_kib = usage.ru_maxrss;
   return outcome;
 }
+
+}  // namespace
 
 std::string crlf(std::string_view text) {
   std::string out;

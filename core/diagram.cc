@@ -42,6 +42,13 @@ UniqueFd open_source(const std::string& name, platform::FileInfo& info) {
   return source;
 }
 
+// Whether `console` writes to the file `info` describes (standard output redirected to it).
+bool console_writes_to(const Sink& console, const platform::FileInfo& info) {
+  platform::FileInfo standard_output;
+  return console.fd() >= 0 && platform::describe(console.fd(), standard_output) == 0 &&
+         platform::same_file(standard_output, info);
+}
+
 // The listing file that the user named. A regular file is written into a new file beside it,
 // which takes its place once the listing is complete and closed: a run that fails, or is
 // interrupted, leaves the old listing as it was and no file of its own. Written in place are
@@ -75,9 +82,7 @@ class Output {
     if (platform::same_file(info, source)) {
       refuse();
     }
-    platform::FileInfo standard_output;
-    if (console.fd() >= 0 && platform::describe(console.fd(), standard_output) == 0 &&
-        platform::same_file(info, standard_output)) {
+    if (console_writes_to(console, info)) {
       // Opened again and emptied, it would lose what the console wrote there and be overwritten
       // by what it writes next: the listing goes through standard output's own file instead.
       through_console_ = true;
@@ -229,9 +234,7 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
   if (!names_a_file(filnam2)) {
     // A listing written into its own source (standard output redirected to it) would read
     // itself back without end.
-    platform::FileInfo standard_output;
-    if (console.fd() >= 0 && platform::describe(console.fd(), standard_output) == 0 &&
-        platform::same_file(standard_output, source_info)) {
+    if (console_writes_to(console, source_info)) {
       throw Fatal("cannot write 'standard output': it is the source file");
     }
     // What the listing shows is on the screen before the source is waited for.

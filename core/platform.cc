@@ -1,10 +1,20 @@
 // The part of the platform unit that is the same on every system.
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "core/platform.h"
 
 namespace nest::platform {
+
+std::string temporary_name(std::string_view target, std::string_view separators,
+                           std::uint32_t random) {
+  const std::size_t slash = target.find_last_of(separators);
+  const std::size_t base = slash == std::string_view::npos ? 0 : slash + 1;
+  char suffix[16];
+  std::snprintf(suffix, sizeof suffix, ".%06x", static_cast<unsigned>(random & 0xFFFFFFU));
+  return std::string(target.substr(0, base)) + "." + std::string(target.substr(base)) + suffix;
+}
 
 std::string error_text(int error) {
   // The systems' own texts differ; these are the ones a user reads most, worded alike everywhere.

@@ -71,6 +71,12 @@ std::string final_name(const std::string& name);
 /// Ctrl-C, Ctrl-Break, closing the console). One such file at a time. Returns 0 or the error.
 int create_temporary(const std::string& target, int& fd, std::string& name);
 
+/// The name of a new file beside `target`, whose folder ends at the last of `separators`: hidden,
+/// and named after the file it will take the place of, so that a user who sees it knows it
+/// (".<name>.<six hexadecimal digits of `random`>").
+std::string temporary_name(std::string_view target, std::string_view separators,
+                           std::uint32_t random);
+
 /// Gives the open file `fd` the permission bits `permissions` (POSIX only).
 int set_permissions(int fd, unsigned permissions);
 

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -151,16 +150,10 @@ std::string final_name(const std::string& name) {
 
 int create_temporary(const std::string& target, int& fd, std::string& name) {
   catch_interruptions();
-  const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
   std::random_device seed;
   std::mt19937 random(seed());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, ".%06x", static_cast<unsigned>(random() & 0xFFFFFF));
-    // Hidden, and named after the listing it will be, so that a user who sees it knows it.
-    name = folder + "." + base + suffix;
+    name = temporary_name(target, "/", static_cast<std::uint32_t>(random()));
     fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       arm_removal(&name);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <thread>
 
 #include "core/platform.h"
@@ -66,6 +67,34 @@ int errno_of(DWORD error) {
   }
 }
 
+// The error of a failed Windows call on the file `name`: a name of MAX_PATH bytes or more, which
+// this program's calls do not take, is too long whatever the call says.
+int failure_of(const std::string& name, DWORD error) {
+  return name.size() >= MAX_PATH ? ENAMETOOLONG : errno_of(error);
+}
+
+// Learns the identity of the open disk file `handle` into `info`; returns its attributes, or 0
+// when none could be learnt.
+DWORD identify(HANDLE handle, FileInfo& info) {
+  BY_HANDLE_FILE_INFORMATION file{};
+  FILE_ID_INFO id{};
+  if (::GetFileInformationByHandle(handle, &file) != 0) {
+    info.identified = true;
+    info.device = file.dwVolumeSerialNumber;
+    info.index = (std::uint64_t{file.nFileIndexHigh} << 32) | file.nFileIndexLow;
+    return file.dwFileAttributes;
+  }
+  if (::GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id) != 0) {
+    // Some handles (Wine's for a file that a Unix shell opened as standard output) answer only
+    // this; their volume may come as 0, unknown.
+    info.identified = true;
+    info.device = id.VolumeSerialNumber;
+    info.device_known = id.VolumeSerialNumber != 0;
+    std::memcpy(&info.index, id.FileId.Identifier, sizeof info.index);
+  }
+  return 0;
+}
+
 // The temporary file to remove when the console ends the process. The handler runs on a thread
 // of its own; the name is set before it can matter and cleared after.
 char interrupted_removes[MAX_PATH + 1];
@@ -117,22 +146,8 @@ int describe(int fd, FileInfo& info) {
   // have none.
   info.identified = false;
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-  if (handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) != FILE_TYPE_DISK) {
-    return 0;
-  }
-  BY_HANDLE_FILE_INFORMATION file{};
-  FILE_ID_INFO id{};
-  if (::GetFileInformationByHandle(handle, &file) != 0) {
-    info.identified = true;
-    info.device = file.dwVolumeSerialNumber;
-    info.index = (std::uint64_t{file.nFileIndexHigh} << 32) | file.nFileIndexLow;
-  } else if (::GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id) != 0) {
-    // Some handles (Wine's for a file that a Unix shell opened as standard output) answer only
-    // this; their volume may come as 0, unknown.
-    info.identified = true;
-    info.device = id.VolumeSerialNumber;
-    info.device_known = id.VolumeSerialNumber != 0;
-    std::memcpy(&info.index, id.FileId.Identifier, sizeof info.index);
+  if (handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) == FILE_TYPE_DISK) {
+    identify(handle, info);
   }
   return 0;
 }
@@ -143,17 +158,14 @@ int describe_path(const std::string& name, FileInfo& info) {
       ::CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    return name.size() >= MAX_PATH ? ENAMETOOLONG : errno_of(::GetLastError());
+    return failure_of(name, ::GetLastError());
   }
   info = FileInfo{};
-  BY_HANDLE_FILE_INFORMATION file{};
-  if (::GetFileInformationByHandle(handle, &file) != 0) {
-    info.directory = (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    info.regular = !info.directory && ::GetFileType(handle) == FILE_TYPE_DISK;
-    info.identified = ::GetFileType(handle) == FILE_TYPE_DISK;
-    info.device = file.dwVolumeSerialNumber;
-    info.index = (std::uint64_t{file.nFileIndexHigh} << 32) | file.nFileIndexLow;
-    info.permissions = (file.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+  if (::GetFileType(handle) == FILE_TYPE_DISK) {
+    const DWORD attributes = identify(handle, info);
+    info.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    info.regular = !info.directory;
+    info.permissions = (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
   }
   ::CloseHandle(handle);
   return 0;
@@ -166,14 +178,10 @@ std::string final_name(const std::string& name) {
 int create_temporary(const std::string& target, int& fd, std::string& name) {
   static const bool caught = ::SetConsoleCtrlHandler(remove_and_end, TRUE) != 0;
   static_cast<void>(caught);
-  const std::size_t slash = target.find_last_of("/\\");
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, ".%06lx",
-                  (::GetTickCount() * 2654435761UL + attempt * 40503UL) & 0xFFFFFFUL);
-    name = folder + "." + base + suffix;
+  std::random_device seed;
+  std::mt19937 random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = temporary_name(target, "/\\", static_cast<std::uint32_t>(random()));
     const HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -182,7 +190,7 @@ int create_temporary(const std::string& target, int& fd, std::string& name) {
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
         continue;
       }
-      return name.size() >= MAX_PATH ? ENAMETOOLONG : errno_of(error);
+      return failure_of(name, error);
     }
     fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (fd < 0) {

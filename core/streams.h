@@ -193,7 +193,7 @@ class ByteSource {
     }
     if (const std::size_t end = plain_line_end(rest, std::min(kInlineSearch, cap));
         end != std::string_view::npos) {
-      line = std::string_view(rest.data(), std::min(end, cap));
+      line = std::string_view(rest.data(), end);
       plain = true;
       pending_cr_ = rest[end] == '\r';
       window_ = std::string_view(rest.data() + end + 1, rest.size() - end - 1);

@@ -1,6 +1,7 @@
 // idlnest as a whole program: its dialogue, its listings and its failures.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,6 +42,9 @@ Listed list(std::string_view source, const Options& options = {}) {
   return {outcome.status, without_records(dir.read("t.lst"), 3),
           without_records(outcome.output, 14), outcome.error};
 }
+
+const std::string kRuler =
+    "             ....,....1....,....2....,....3....,....4....,....5....,....6....,....7....,....8";
 
 const std::string kNestedProcedure = R"(pro demo, x
   if x gt 0 then begin
@@ -271,6 +275,38 @@ const Fixture kFixtures[] = {
      " |\\--------- ENDIF\n"
      " \\---------- END\n",
      " Line     1 PRO P\n"},
+    // A foreach loop opens like any loop and closes at its own endforeach, in any case, so the
+    // unit's end closes the unit and the next header finds the nesting balanced.
+    {"ForeachLoopHoldingACaseClosedByEndforeach",
+     "pro p, h\n"
+     "  foreach v, h, k do begin\n"
+     "    case k of\n"
+     "      'a': print, v\n"
+     "      else: print, k\n"
+     "    endcase\n"
+     "  endforeach\n"
+     "end\n"
+     "pro q, l\n"
+     "  FOREACH x, l DO BEGIN\n"
+     "    print, x\n"
+     "  ENDFOREACH\n"
+     "end\n",
+     {},
+     " /---------- pro p, h\n"
+     " |/----------- foreach v, h, k do begin\n"
+     " ||/------------ case k of\n"
+     " ||+-------------- 'a': print, v\n"
+     " ||+-------------- else: print, k\n"
+     " ||\\------------ endcase\n"
+     " |\\----------- endforeach\n"
+     " \\---------- end\n"
+     " /---------- pro q, l\n"
+     " |/----------- FOREACH x, l DO BEGIN\n"
+     " ||              print, x\n"
+     " |\\----------- ENDFOREACH\n"
+     " \\---------- end\n",
+     " Line     1 pro p, h\n"
+     " Line     9 pro q, l\n"},
     {"StrayEndifOutsideUnitsOpensAndClosesMainLevel",
      "endif\n",
      {},
@@ -352,6 +388,74 @@ TEST(IdlnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
   };
   expect_as_on_x86_64(IDLNEST_PATH, ".pro", "idlnest.digests", every_pairing(sources, dialogues));
 }
+
+// A name is used as typed. Wherever it is shown (its echo, the page header, standard error) a
+// tab stays a tab, and what could act on a terminal is shown as '?': ESC and the other bytes
+// below 32, DEL, and the C1 controls, in UTF-8 (C2 80 to C2 9F) or as a byte of their own. The
+// letters of a UTF-8 name pass whole.
+struct NameCase {
+  const char* name;
+  std::string source;  // the source name typed; no such file is made when `missing`
+  bool missing;
+  std::string output;  // the output name typed
+  std::string shown;   // the source name as its echo, the page header and standard error show it
+  bool posix_only = false;  // a byte that is no UTF-8 makes no name that Windows can open
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class IdlnestNameTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(IdlnestNameTest, ShownWithItsTabsAndWithoutItsControls) {
+  const NameCase& c = GetParam();
+  if (c.posix_only && system_under_test() == System::kWindows) {
+    GTEST_SKIP() << "a name that is no UTF-8";
+  }
+  // Windows takes no byte below 32 in a name: there such a name is refused, shown the same way.
+  const bool invalid = system_under_test() == System::kWindows &&
+                       c.source.find_first_of("\t\x1b\x07\x7f") != std::string::npos;
+  TempDir dir;
+  if (!c.missing) {
+    dir.write(c.source, "pro p\nend\n");
+  }
+  const Outcome outcome = run(IDLNEST_PATH, dialogue(c.source, c.output, {}), dir.path());
+  const std::string echoes = crlf(" IDL source file Name:\n " + c.shown + "\n");
+  ASSERT_EQ(outcome.output.substr(0, echoes.size()), echoes);
+  if (c.missing || invalid) {
+    const std::string reason = invalid ? "Invalid argument" : "No such file or directory";
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.error, "idlnest: cannot open '" + c.shown + "': " + reason + "\n");
+    return;
+  }
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.error, "");
+  const std::string body = crlf(" /---------- pro p\n \\---------- end\n");
+  const std::string dialogue_end = crlf(" Output file (blank=screen):\n " + c.output + "\n");
+  EXPECT_EQ(without_records(outcome.output, 2).substr(0, dialogue_end.size()), dialogue_end);
+  if (c.output == "t.lst") {
+    EXPECT_EQ(dir.read("t.lst"),
+              crlf(" \f=============--" + c.shown + "--=============\n" + kRuler + "\n\n") + body);
+  } else {
+    // The tab is the answer that lists to the screen: no file is made.
+    EXPECT_EQ(without_records(outcome.output, 14), crlf(kRuler + "\n\n") + body);
+    EXPECT_FALSE(dir.exists(c.output));
+  }
+}
+
+const NameCase kNames[] = {
+    {"TabAtTheOutputQuestionListsToTheScreen", "t.pro", false, "\t", "t.pro"},
+    {"TabInTheSourceName", "a\tb.pro", false, "t.lst", "a\tb.pro"},
+    {"EscAndDelInTheSourceName", "\x1b[2J\x1b]0;x\x07\x7f.pro", false, "t.lst", "?[2J?]0;x??.pro"},
+    {"C1ControlsInTheSourceName", "\xc2\x9b[2J \x9b[2J caf\xc3\xa9 \xc4\x9b.pro", false, "t.lst",
+     "?[2J ?[2J caf\xc3\xa9 \xc4\x9b.pro", true},
+    {"C1ControlsInAMissingSourceName", "\xc2\x9b[2J \x9b[2J caf\xc3\xa9 \xc4\x9b.pro", true,
+     "t.lst", "?[2J ?[2J caf\xc3\xa9 \xc4\x9b.pro", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Names, IdlnestNameTest, ::testing::ValuesIn(kNames),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST(IdlnestDialogueTest, ScreenListingWithTheWholeDialogue) {
   TempDir dir;

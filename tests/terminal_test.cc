@@ -299,6 +299,23 @@ TEST(Terminal, IdlnestAsksEachQuestionEchoesEachAnswerAndListsToTheScreen) {
   EXPECT_EQ(listing, on_screen(expected));
 }
 
+// A tab typed at the output question is an answer that lists to the screen. The terminal echoes
+// it as a tab, and so does the program: a tab cannot drive a terminal.
+TEST(Terminal, IdlnestEchoesATabTypedAtTheOutputQuestionAsATab) {
+  std::vector<Question> questions = kIdlnestToScreen;
+  questions[1] = {" Output file (blank=screen):\r\n", "\t", " \t\r\n"};
+  Terminal terminal(IDLNEST_PATH, NEST_SOURCE_DIR);
+  answer(terminal, questions);
+  const std::string listing = terminal.rest();
+  ASSERT_EQ(terminal.status(), 0);
+
+  const Outcome piped = run(IDLNEST_PATH, typed_lines(questions), NEST_SOURCE_DIR);
+  ASSERT_EQ(piped.status, 0);
+  const std::string expected = after_dialogue(piped, questions);
+  EXPECT_NE(expected.find(" /---------- function clamp, value, low, high"), std::string::npos);
+  EXPECT_EQ(listing, on_screen(expected));
+}
+
 TEST(Terminal, CnestListsToAFileAndShowsItsEchoesAndWarningsOnTheScreen) {
   const std::string source = std::string(NEST_SOURCE_DIR) + "/examples/demo.c";
   const std::vector<Question> questions = {

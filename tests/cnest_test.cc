@@ -340,72 +340,21 @@ TEST(CnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
   expect_as_on_x86_64(CNEST_PATH, ".c", "cnest.digests", every_pairing(sources, dialogues));
 }
 
-// A name is used as typed. Wherever it is shown (its echo, the page header, standard error) a
-// tab stays a tab, and what could act on a terminal is shown as '?': ESC and the other bytes
-// below 32, DEL, and the C1 controls, in UTF-8 (C2 80 to C2 9F) or as a byte of their own. The
-// letters of a UTF-8 name pass whole.
-struct NameCase {
-  const char* name;
-  std::string source;  // the source name typed; no such file is made when `missing`
-  bool missing;
-  std::string output;  // the output name typed
-  std::string shown;   // the source name as its echo, the page header and standard error show it
-  bool posix_only = false;  // a byte that is no UTF-8 makes no name that Windows can open
-};
-
-void PrintTo(const NameCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
 class CnestNameTest : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(CnestNameTest, ShownWithItsTabsAndWithoutItsControls) {
-  const NameCase& c = GetParam();
-  if (c.posix_only && system_under_test() == System::kWindows) {
-    GTEST_SKIP() << "a name that is no UTF-8";
-  }
-  // Windows takes no byte below 32 in a name: there such a name is refused, shown the same way.
-  const bool invalid = system_under_test() == System::kWindows &&
-                       c.source.find_first_of("\t\x1b\x07\x7f") != std::string::npos;
-  TempDir dir;
-  if (!c.missing) {
-    dir.write(c.source, "{\n}\n");
-  }
-  const Outcome outcome = run(CNEST_PATH, dialogue(c.source, c.output, {}), dir.path());
-  const std::string echoes = crlf(" C source filename:\n " + c.shown + "\n");
-  ASSERT_EQ(outcome.output.substr(0, echoes.size()), echoes);
-  if (c.missing || invalid) {
-    const std::string reason = invalid ? "Invalid argument" : "No such file or directory";
-    EXPECT_EQ(outcome.status, 2);
-    EXPECT_EQ(outcome.error, "cnest: cannot open '" + c.shown + "': " + reason + "\n");
-    return;
-  }
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.error, "");
-  const std::string body = crlf("    /------- {\n    \\------- }\n");
-  const std::string dialogue_end = crlf(" Output file (blank=screen)?:\n " + c.output + "\n");
-  EXPECT_EQ(without_records(outcome.output, 2).substr(0, dialogue_end.size()), dialogue_end);
-  if (c.output == "t.lst") {
-    EXPECT_EQ(dir.read("t.lst"),
-              crlf(" \f=============--" + c.shown + "--=============\n" + kRuler + "\n\n") + body);
-  } else {
-    // The tab is the answer that lists to the screen: no file is made.
-    EXPECT_EQ(without_records(outcome.output, 10), crlf(kRuler + "\n\n") + body);
-    EXPECT_FALSE(dir.exists(c.output));
-  }
+  const NamingProgram cnest = {.path = CNEST_PATH,
+                               .name = "cnest",
+                               .source_question = "C source filename",
+                               .output_question = "Output file (blank=screen)?",
+                               .more_answers = {"0", "0", "120"},
+                               .source = "{\n}\n",
+                               .listing = "    /------- {\n    \\------- }\n",
+                               .ruler = kRuler};
+  expect_names_shown(cnest, GetParam());
 }
 
-const NameCase kNames[] = {
-    {"TabAtTheOutputQuestionListsToTheScreen", "t.c", false, "\t", "t.c"},
-    {"TabInTheSourceName", "a\tb.c", false, "t.lst", "a\tb.c"},
-    {"EscAndDelInTheSourceName", "\x1b[2J\x1b]0;x\x07\x7f.c", false, "t.lst", "?[2J?]0;x??.c"},
-    {"C1ControlsInTheSourceName", "\xc2\x9b[2J \x9b[2J caf\xc3\xa9 \xc4\x9b.c", false, "t.lst",
-     "?[2J ?[2J caf\xc3\xa9 \xc4\x9b.c", true},
-    {"C1ControlsInAMissingSourceName", "\xc2\x9b[2J \x9b[2J caf\xc3\xa9 \xc4\x9b.c", true, "t.lst",
-     "?[2J ?[2J caf\xc3\xa9 \xc4\x9b.c", true},
-};
-
-INSTANTIATE_TEST_SUITE_P(Names, CnestNameTest, ::testing::ValuesIn(kNames),
+INSTANTIATE_TEST_SUITE_P(Names, CnestNameTest, ::testing::ValuesIn(name_cases(".c")),
                          [](const auto& p) { return std::string(p.param.name); });
 
 TEST(CnestListingTest, NoEchoWhenListingToTheScreen) {

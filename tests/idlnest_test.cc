@@ -1,7 +1,6 @@
 // idlnest as a whole program: its dialogue, its listings and its failures.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -389,72 +388,21 @@ TEST(IdlnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
   expect_as_on_x86_64(IDLNEST_PATH, ".pro", "idlnest.digests", every_pairing(sources, dialogues));
 }
 
-// A name is used as typed. Wherever it is shown (its echo, the page header, standard error) a
-// tab stays a tab, and what could act on a terminal is shown as '?': ESC and the other bytes
-// below 32, DEL, and the C1 controls, in UTF-8 (C2 80 to C2 9F) or as a byte of their own. The
-// letters of a UTF-8 name pass whole.
-struct NameCase {
-  const char* name;
-  std::string source;  // the source name typed; no such file is made when `missing`
-  bool missing;
-  std::string output;  // the output name typed
-  std::string shown;   // the source name as its echo, the page header and standard error show it
-  bool posix_only = false;  // a byte that is no UTF-8 makes no name that Windows can open
-};
-
-void PrintTo(const NameCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
 class IdlnestNameTest : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(IdlnestNameTest, ShownWithItsTabsAndWithoutItsControls) {
-  const NameCase& c = GetParam();
-  if (c.posix_only && system_under_test() == System::kWindows) {
-    GTEST_SKIP() << "a name that is no UTF-8";
-  }
-  // Windows takes no byte below 32 in a name: there such a name is refused, shown the same way.
-  const bool invalid = system_under_test() == System::kWindows &&
-                       c.source.find_first_of("\t\x1b\x07\x7f") != std::string::npos;
-  TempDir dir;
-  if (!c.missing) {
-    dir.write(c.source, "pro p\nend\n");
-  }
-  const Outcome outcome = run(IDLNEST_PATH, dialogue(c.source, c.output, {}), dir.path());
-  const std::string echoes = crlf(" IDL source file Name:\n " + c.shown + "\n");
-  ASSERT_EQ(outcome.output.substr(0, echoes.size()), echoes);
-  if (c.missing || invalid) {
-    const std::string reason = invalid ? "Invalid argument" : "No such file or directory";
-    EXPECT_EQ(outcome.status, 2);
-    EXPECT_EQ(outcome.error, "idlnest: cannot open '" + c.shown + "': " + reason + "\n");
-    return;
-  }
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.error, "");
-  const std::string body = crlf(" /---------- pro p\n \\---------- end\n");
-  const std::string dialogue_end = crlf(" Output file (blank=screen):\n " + c.output + "\n");
-  EXPECT_EQ(without_records(outcome.output, 2).substr(0, dialogue_end.size()), dialogue_end);
-  if (c.output == "t.lst") {
-    EXPECT_EQ(dir.read("t.lst"),
-              crlf(" \f=============--" + c.shown + "--=============\n" + kRuler + "\n\n") + body);
-  } else {
-    // The tab is the answer that lists to the screen: no file is made.
-    EXPECT_EQ(without_records(outcome.output, 14), crlf(kRuler + "\n\n") + body);
-    EXPECT_FALSE(dir.exists(c.output));
-  }
+  const NamingProgram idlnest = {.path = IDLNEST_PATH,
+                                 .name = "idlnest",
+                                 .source_question = "IDL source file Name",
+                                 .output_question = "Output file (blank=screen)",
+                                 .more_answers = {"0", "0", "0", "160", "0"},
+                                 .source = "pro p\nend\n",
+                                 .listing = " /---------- pro p\n \\---------- end\n",
+                                 .ruler = kRuler};
+  expect_names_shown(idlnest, GetParam());
 }
 
-const NameCase kNames[] = {
-    {"TabAtTheOutputQuestionListsToTheScreen", "t.pro", false, "\t", "t.pro"},
-    {"TabInTheSourceName", "a\tb.pro", false, "t.lst", "a\tb.pro"},
-    {"EscAndDelInTheSourceName", "\x1b[2J\x1b]0;x\x07\x7f.pro", false, "t.lst", "?[2J?]0;x??.pro"},
-    {"C1ControlsInTheSourceName", "\xc2\x9b[2J \x9b[2J caf\xc3\xa9 \xc4\x9b.pro", false, "t.lst",
-     "?[2J ?[2J caf\xc3\xa9 \xc4\x9b.pro", true},
-    {"C1ControlsInAMissingSourceName", "\xc2\x9b[2J \x9b[2J caf\xc3\xa9 \xc4\x9b.pro", true,
-     "t.lst", "?[2J ?[2J caf\xc3\xa9 \xc4\x9b.pro", true},
-};
-
-INSTANTIATE_TEST_SUITE_P(Names, IdlnestNameTest, ::testing::ValuesIn(kNames),
+INSTANTIATE_TEST_SUITE_P(Names, IdlnestNameTest, ::testing::ValuesIn(name_cases(".pro")),
                          [](const auto& p) { return std::string(p.param.name); });
 
 TEST(IdlnestDialogueTest, ScreenListingWithTheWholeDialogue) {

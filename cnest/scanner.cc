@@ -84,8 +84,8 @@ bool find(std::string_view text, std::string_view key, int flags) {
 
 namespace {
 
-// Inside a comment every column is a blank except a "/" or a "*", which may begin "//", "/*" or
-// "*/": moves `i` on to the next of those (or the end) and puts one blank in the scan text for
+// Inside a comment every column is a blank except a "/" or a "*", which may begin "/*" or "*/":
+// moves `i` on to the next of those (or the end) and puts one blank in the scan text for
 // the columns passed, unless one stands at its end already.
 //
 // performance-critical; please benchmark any changes.
@@ -129,7 +129,8 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
   const auto next_of = [&](std::size_t i) { return i + 1 < line.size() ? line[i + 1] : ' '; };
 
   // The character step for column `i`, with every rule; moves `i` past the column (and past the
-  // second character of a comment mark). False when a "//" ends the steps of the line.
+  // second character of a comment mark). False when a "//" outside a comment ends the steps of the
+  // line.
   const auto step = [&](std::size_t& i) {
     char c = line[i];
     if (c >= 'A' && c <= 'Z') {
@@ -151,9 +152,9 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
       case '/':
         if (!insingle && !indouble) {
           const char next = next_of(i);
-          if (next == '/') {
-            // The rest of the line is a comment, even inside a "/*" comment: a "*/" after it
-            // on the same line is not seen.
+          if (next == '/' && !incomment_) {
+            // The rest of the line is a comment. Inside a "/*" comment a "//" is comment text
+            // (a URL, say): the steps go on, and a "*/" after it closes the comment.
             state.hascomment = true;
             return false;
           }

@@ -52,8 +52,8 @@ enum class Reading {
 };
 
 /// Lists `source` into `streams`: the page header (when listing to a file, naming `filnam`, its
-/// control bytes shown as '?'), the ruler and an empty record, then every line through `scanner`
-/// and the renderer, then the scanner's end-of-file check.
+/// controls shown as '?' by shown_safely), the ruler and an empty record, then every line through
+/// `scanner` and the renderer, then the scanner's end-of-file check.
 void list_source(ByteSource& source, std::string_view filnam, const Frame& frame,
                  BlockScanner& scanner, Streams& streams, Reading reading = Reading::kInTurn);
 

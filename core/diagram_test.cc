@@ -79,10 +79,10 @@ TEST(ListSourceTest, HeaderShowsControlBytesOfTheNameAsQuestionMarks) {
   Captured out(true);
   ByteSource source("");
   LevelZero scanner;
-  list_source(source, "\x1b]0;pwned\x07\x1b[2Jcaf\xc3\xa9\x7f.pro  ", idl_frame(), scanner,
-              out.streams());
+  list_source(source, "\x1b]0;pwned\x07\x1b[2J\tcaf\xc3\xa9\x7f\xc2\x9b.pro  ", idl_frame(),
+              scanner, out.streams());
   EXPECT_EQ(out.file(),
-            " \f=============--?]0;pwned??[2Jcaf\xc3\xa9?.pro--=============\r\n" + kIdlRuler);
+            " \f=============--?]0;pwned??[2J\tcaf\xc3\xa9??.pro--=============\r\n" + kIdlRuler);
 }
 
 TEST(ListSourceTest, RulerIndentOfTheCProgram) {

@@ -10,8 +10,8 @@ namespace nest {
 
 /// Asks for a text: writes " <prompt>:" (the prompt at its full length), reads one line of
 /// console input (its first kTextWidth bytes; the rest of a longer line is thrown away), echoes
-/// it without its trailing blanks, each control byte (below 32, and 127) shown as '?', and
-/// returns it as typed. Columns past the end of the result are blank.
+/// it without its trailing blanks, its controls shown as '?' and its tabs as tabs (see
+/// shown_safely), and returns it as typed. Columns past the end of the result are blank.
 /// Throws Fatal when console input ends before the answer.
 std::string ard(std::string_view prompt, Sink& console, ByteSource& input);
 

@@ -13,7 +13,7 @@
 namespace nest {
 
 std::string quoted(std::string_view name) {
-  return "'" + shown_safely(name, Hidden::kControlsAndC1) + "'";
+  return "'" + shown_safely(name) + "'";
 }
 
 Fatal system_failure(std::string_view action, std::string_view name, int err) {

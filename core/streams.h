@@ -29,8 +29,8 @@ class Fatal : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-/// Quotes a name for a one-line diagnostic on standard error: the bytes below 32, 127 and 128 to
-/// 159 become '?'.
+/// Quotes a name for a one-line diagnostic on standard error, its controls shown as '?' (see
+/// shown_safely): the tab and the letters of a name in UTF-8 pass.
 std::string quoted(std::string_view name);
 
 /// Builds the text of a Fatal for a failed system call: "<action> '<name>': <strerror(err)>".

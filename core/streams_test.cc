@@ -229,6 +229,7 @@ TEST(ReadLineTest, ShortLinesCutAtASmallCap) {
 TEST(QuotedTest, HidesEveryControlOfAOneLineDiagnostic) {
   EXPECT_EQ(quoted("x.c"), "'x.c'");
   EXPECT_EQ(quoted("\x1b]0;pwned\x07\x9bJ caf\xc3\xa9\x7f"), "'?]0;pwned??J caf\xc3\xa9?'");
+  EXPECT_EQ(quoted("a\tb \xc4\x81 \xc2\x9bJ"), "'a\tb \xc4\x81 ?J'");
 }
 
 }  // namespace

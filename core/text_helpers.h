@@ -75,26 +75,68 @@ inline bool word_at(std::string_view a, std::size_t at, std::string_view word) {
   return true;
 }
 
-/// Which bytes shown_safely hides.
-enum class Hidden {
-  /// The controls below 32, and 127. Bytes from 128 on pass: they make up the letters beyond
-  /// ASCII of a name in UTF-8.
-  kControls,
-  /// Those, and 128 to 159 as well, which a terminal set for 8-bit codes obeys as controls (C1).
-  kControlsAndC1,
-};
-
-/// `text` as it may be shown on a terminal or in a listing: each byte that `hidden` names as '?',
-/// so that what a user typed or named cannot move the cursor, clear the screen or retitle the
-/// window when it is shown, or when the listing is shown later.
-inline std::string shown_safely(std::string_view text, Hidden hidden = Hidden::kControls) {
-  const unsigned high_end = hidden == Hidden::kControlsAndC1 ? 160 : 128;
-  std::string shown(text);
-  for (char& c : shown) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 32 || (byte >= 127 && byte < high_end)) {
-      c = '?';
+/// The length of the UTF-8 sequence of two to four bytes that starts at `at` in `text`, or 0 when
+/// none starts there: a lead byte and the continuation bytes it calls for, with no overlong form,
+/// no surrogate and nothing past U+10FFFF.
+inline std::size_t utf8_sequence_at(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t k) {
+    return at + k < text.size() ? static_cast<unsigned char>(text[at + k]) : 0u;
+  };
+  const unsigned lead = byte(0);
+  std::size_t size = 0;
+  // The range of the second byte, which rules out the overlong forms, the surrogates and what
+  // lies past U+10FFFF; every later byte is a plain continuation byte, 0x80 to 0xBF.
+  unsigned low = 0x80;
+  unsigned high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    size = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    size = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;
+    high = lead == 0xED ? 0x9F : 0xBF;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    size = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;
+  } else {
+    return 0;
+  }
+  if (byte(1) < low || byte(1) > high) {
+    return 0;
+  }
+  for (std::size_t k = 2; k < size; ++k) {
+    if (byte(k) < 0x80 || byte(k) > 0xBF) {
+      return 0;
     }
+  }
+  return size;
+}
+
+/// `text` as it may be shown on a terminal or in a listing, so that what a user typed or named
+/// cannot move the cursor, clear the screen or retitle the window when it is shown, or when the
+/// listing is shown later. Each control is written as one '?': the bytes below 32 but the tab,
+/// 127, the C1 controls U+0080 to U+009F in their UTF-8 form (C2 80 to C2 9F), and a byte from
+/// 0x80 to 0x9F that is no part of a UTF-8 sequence (which a terminal set for 8-bit codes obeys
+/// as a C1 control). The tab passes, and so do the other UTF-8 sequences whole (the letters of a
+/// name in UTF-8, whose continuation bytes also lie from 0x80 to 0xBF) and every other byte.
+inline std::string shown_safely(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (const std::size_t size = utf8_sequence_at(text, i); size > 0) {
+      const bool c1 = byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+      if (c1) {
+        shown += '?';
+      } else {
+        shown.append(text, i, size);
+      }
+      i += size;
+      continue;
+    }
+    const bool control = (byte < 32 && byte != '\t') || (byte >= 127 && byte < 160);
+    shown += control ? '?' : text[i];
+    ++i;
   }
   return shown;
 }

@@ -50,16 +50,21 @@ std::string_view last_record(const std::string& console) {
   return start == std::string_view::npos ? text : text.substr(start + 2);
 }
 
-// Whether `echo` shows `answer` as ard must: up to its length, each control byte (below 32, and
-// 127) as '?', so that nothing typed drives the terminal, and every other byte as typed.
+// Whether `echo` shows `answer` as ard must: up to its length, its controls shown as '?' by
+// shown_safely, so that nothing in it drives the terminal: no byte below 32 but the tab, no 127,
+// no C1 control in UTF-8 (C2 80 to C2 9F), and no byte from 0x80 to 0x9F at the start or after
+// an ASCII byte, where it can be no part of a UTF-8 sequence.
 bool echoes(std::string_view echo, std::string_view answer) {
-  const std::string_view typed = nest::upto_lena(answer);
-  if (echo.size() != typed.size()) {
+  if (echo != nest::shown_safely(nest::upto_lena(answer))) {
     return false;
   }
-  for (std::size_t k = 0; k < typed.size(); ++k) {
-    const auto byte = static_cast<unsigned char>(typed[k]);
-    if (echo[k] != (byte < 32 || byte == 127 ? '?' : typed[k])) {
+  for (std::size_t k = 0; k < echo.size(); ++k) {
+    const auto byte = static_cast<unsigned char>(echo[k]);
+    const unsigned before = k == 0 ? 0 : static_cast<unsigned char>(echo[k - 1]);
+    if ((byte < 32 && byte != '\t') || byte == 127) {
+      return false;
+    }
+    if (byte >= 0x80 && byte <= 0x9F && (before < 0x80 || before == 0xC2)) {
       return false;
     }
   }

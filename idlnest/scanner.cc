@@ -394,7 +394,9 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
   // The keys that must end the code end in its last character.
   const char last = code_length_ > 0 ? a[code_length_ - 1] : ' ';
   const bool ends_in_begin = last == 'n' && code_ends_with("begin  ", kBlankBefore);
-  // The closing keywords all start with "end"; the letter after it tells which one to test.
+  // The closing keywords, find(a, key, kFirstWord) for "endif ", "endfor ", "endelse ",
+  // "endwhile ", "endcase ", "endrep " and "endforeach ", all start with "end"; the letter after
+  // it tells which one to test. ("endswitch" is none of them.)
   bool closing = false;
   if (lead == 'e') {
     const std::size_t first = a[0] == ' ' ? 1 : 0;
@@ -404,7 +406,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
           closing = first_word_is("endif ");
           break;
         case 'f':
-          closing = first_word_is("endfor ");
+          closing = first_word_is("endfor ") || first_word_is("endforeach ");
           break;
         case 'e':
           closing = first_word_is("endelse ");

@@ -175,10 +175,49 @@ const Fixture kFixtures[] = {
      "             def\";\n",
      " ***ERROR Unclosed quote: Line     1:\n s = \"abc\\\n \a\n"
      " ***ERROR Unclosed quote: Line     2:\n def\";\n \a\n"},
-    // The "//" ends the scan of the line, so its "*/" is not seen and the comment goes on.
-    {"SlashSlashInsideABlockCommentHidesItsEnd", "/* see http://example.com */ {\n}\n",
-     "=            /* see http://example.com */ {\n"
-     "=            }\n",
+    // Inside a comment a "//" is comment text: the "*/" after it closes the comment.
+    {"SlashSlashInsideABlockCommentIsCommentText", "/* see http://example.com */ {\n}\n",
+     "    /------- /* see http://example.com */ {\n"
+     "    \\------- }\n",
+     " Line     1 /* see http://example.com */ {\n"},
+    {"LicenceCommentWithAUrlThenAFunction",
+     "/* This program is free software.\n"
+     "   You should have received a copy of the GNU General Public License\n"
+     "   along with this program.  If not, see <https://www.gnu.org/licenses/>.  */\n"
+     "\n"
+     "#include <stdio.h>\n"
+     "\n"
+     "int main(void) {\n"
+     "  if (puts(\"hi\") < 0) {\n"
+     "    return 1;\n"
+     "  }\n"
+     "  return 0;\n"
+     "}\n",
+     "=            /* This program is free software.\n"
+     "=               You should have received a copy of the GNU General Public License\n"
+     "=               along with this program.  If not, see <https://www.gnu.org/licenses/>.  */\n"
+     " \n"
+     "             #include <stdio.h>\n"
+     " \n"
+     "    /------- int main(void) {\n"
+     "    |/-------- if (puts(\"hi\") < 0) {\n"
+     "*   ||           return 1;\n"
+     "    |\\-------- }\n"
+     "*   |          return 0;\n"
+     "    \\------- }\n",
+     " Line     7 int main(void) {\n"},
+    {"SlashSlashInACommentThatSpansLines", "x = 1; /* a // b {\n   c // d }\n   e */ {\n}\n",
+     "             x = 1; /* a // b {\n"
+     "=               c // d }\n"
+     "    /---------- e */ {\n"
+     "    \\------- }\n",
+     " Line     3    e */ {\n"},
+    // Outside a comment a "//" still ends the line, after a closed comment too: the braces and
+    // the "*/" after it are not seen.
+    {"SlashSlashOutsideACommentEndsTheLine", "x = 1; // {\n/* a */ y = 2; // } */ {\nz = 3;\n",
+     "             x = 1; // {\n"
+     "             /* a */ y = 2; // } */ {\n"
+     "             z = 3;\n",
      ""},
     {"SlashStarSlashOpensAndDoesNotClose", "/*/ x\n*/ y;\n",
      "=            /*/ x\n"
@@ -300,6 +339,23 @@ TEST(CnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
   };
   expect_as_on_x86_64(CNEST_PATH, ".c", "cnest.digests", every_pairing(sources, dialogues));
 }
+
+class CnestNameTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(CnestNameTest, ShownWithItsTabsAndWithoutItsControls) {
+  const NamingProgram cnest = {.path = CNEST_PATH,
+                               .name = "cnest",
+                               .source_question = "C source filename",
+                               .output_question = "Output file (blank=screen)?",
+                               .more_answers = {"0", "0", "120"},
+                               .source = "{\n}\n",
+                               .listing = "    /------- {\n    \\------- }\n",
+                               .ruler = kRuler};
+  expect_names_shown(cnest, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, CnestNameTest, ::testing::ValuesIn(name_cases(".c")),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST(CnestListingTest, NoEchoWhenListingToTheScreen) {
   const Listed listed = list("{\n} {\n}\n{ } {\n}\n", {}, false);

@@ -823,8 +823,8 @@ void add_answer_rows(const Program& p, std::vector<Row>& rows) {
 
   // A name is used as typed, but its control bytes are shown as '?' wherever it is shown: in
   // the echo, in the page header (a listing is shown on a terminal later) and on standard error,
-  // where 128 to 159 are hidden as well. An escape sequence in a name sets no window title and
-  // clears no screen; UTF-8 letters pass.
+  // C1 controls (128 to 159 alone, or in UTF-8) as well. An escape sequence in a name sets no
+  // window title and clears no screen; UTF-8 letters pass.
   const std::string hostile = "\x1b]0;pwned\x07x\xc3\xa9\x7f";
   // Windows takes no control byte in a name: there both are refused, and said so the same way.
   const bool windows = system_under_test() == System::kWindows;
@@ -849,7 +849,7 @@ void add_answer_rows(const Program& p, std::vector<Row>& rows) {
                            (windows ? "Invalid argument" : "No such file or directory")),
               false,
               no_listing()};
-  refused.shown = echoed("?]0;pwned?\x9bJ caf\xc3\xa9");
+  refused.shown = echoed("?]0;pwned??J caf\xc3\xa9");
   rows.push_back(std::move(refused));
 }
 

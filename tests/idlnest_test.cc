@@ -42,6 +42,9 @@ Listed list(std::string_view source, const Options& options = {}) {
           without_records(outcome.output, 14), outcome.error};
 }
 
+const std::string kRuler =
+    "             ....,....1....,....2....,....3....,....4....,....5....,....6....,....7....,....8";
+
 const std::string kNestedProcedure = R"(pro demo, x
   if x gt 0 then begin
     ; loop over i
@@ -271,6 +274,38 @@ const Fixture kFixtures[] = {
      " |\\--------- ENDIF\n"
      " \\---------- END\n",
      " Line     1 PRO P\n"},
+    // A foreach loop opens like any loop and closes at its own endforeach, in any case, so the
+    // unit's end closes the unit and the next header finds the nesting balanced.
+    {"ForeachLoopHoldingACaseClosedByEndforeach",
+     "pro p, h\n"
+     "  foreach v, h, k do begin\n"
+     "    case k of\n"
+     "      'a': print, v\n"
+     "      else: print, k\n"
+     "    endcase\n"
+     "  endforeach\n"
+     "end\n"
+     "pro q, l\n"
+     "  FOREACH x, l DO BEGIN\n"
+     "    print, x\n"
+     "  ENDFOREACH\n"
+     "end\n",
+     {},
+     " /---------- pro p, h\n"
+     " |/----------- foreach v, h, k do begin\n"
+     " ||/------------ case k of\n"
+     " ||+-------------- 'a': print, v\n"
+     " ||+-------------- else: print, k\n"
+     " ||\\------------ endcase\n"
+     " |\\----------- endforeach\n"
+     " \\---------- end\n"
+     " /---------- pro q, l\n"
+     " |/----------- FOREACH x, l DO BEGIN\n"
+     " ||              print, x\n"
+     " |\\----------- ENDFOREACH\n"
+     " \\---------- end\n",
+     " Line     1 pro p, h\n"
+     " Line     9 pro q, l\n"},
     {"StrayEndifOutsideUnitsOpensAndClosesMainLevel",
      "endif\n",
      {},
@@ -352,6 +387,23 @@ TEST(IdlnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
   };
   expect_as_on_x86_64(IDLNEST_PATH, ".pro", "idlnest.digests", every_pairing(sources, dialogues));
 }
+
+class IdlnestNameTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(IdlnestNameTest, ShownWithItsTabsAndWithoutItsControls) {
+  const NamingProgram idlnest = {.path = IDLNEST_PATH,
+                                 .name = "idlnest",
+                                 .source_question = "IDL source file Name",
+                                 .output_question = "Output file (blank=screen)",
+                                 .more_answers = {"0", "0", "0", "160", "0"},
+                                 .source = "pro p\nend\n",
+                                 .listing = " /---------- pro p\n \\---------- end\n",
+                                 .ruler = kRuler};
+  expect_names_shown(idlnest, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, IdlnestNameTest, ::testing::ValuesIn(name_cases(".pro")),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST(IdlnestDialogueTest, ScreenListingWithTheWholeDialogue) {
   TempDir dir;

@@ -358,4 +358,59 @@ void expect_as_on_x86_64(const std::string& program, std::string_view extension,
   }
 }
 
+void PrintTo(const NameCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+std::vector<NameCase> name_cases(std::string_view extension) {
+  const std::string x(extension);
+  const std::string c1 = "\xc2\x9b[2J \x9b[2J caf\xc3\xa9 \xc4\x9b" + x;
+  const std::string c1_shown = "?[2J ?[2J caf\xc3\xa9 \xc4\x9b" + x;
+  return {
+      {"TabAtTheOutputQuestionListsToTheScreen", "t" + x, false, "\t", "t" + x},
+      {"TabInTheSourceName", "a\tb" + x, false, "t.lst", "a\tb" + x},
+      {"EscAndDelInTheSourceName", "\x1b[2J\x1b]0;x\x07\x7f" + x, false, "t.lst",
+       "?[2J?]0;x??" + x},
+      {"C1ControlsInTheSourceName", c1, false, "t.lst", c1_shown, true},
+      {"C1ControlsInAMissingSourceName", c1, true, "t.lst", c1_shown, true},
+  };
+}
+
+void expect_names_shown(const NamingProgram& p, const NameCase& c) {
+  if (c.posix_only && system_under_test() == System::kWindows) {
+    GTEST_SKIP() << "a name that is no UTF-8";
+  }
+  // Windows takes no byte below 32 in a name: there such a name is refused, shown the same way.
+  const bool invalid = system_under_test() == System::kWindows &&
+                       c.source.find_first_of("\t\x1b\x07\x7f") != std::string::npos;
+  TempDir dir;
+  if (!c.missing) {
+    dir.write(c.source, p.source);
+  }
+  std::vector<std::string> lines = {c.source, c.output};
+  lines.insert(lines.end(), p.more_answers.begin(), p.more_answers.end());
+  const Outcome outcome = run(p.path, answers(lines), dir.path());
+  const std::string source_echo = crlf(" " + p.source_question + ":\n " + c.shown + "\n");
+  ASSERT_EQ(outcome.output.substr(0, source_echo.size()), source_echo);
+  if (c.missing || invalid) {
+    const std::string reason = invalid ? "Invalid argument" : "No such file or directory";
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.error, p.name + ": cannot open '" + c.shown + "': " + reason + "\n");
+    return;
+  }
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.error, "");
+  const std::string output_echo = crlf(" " + p.output_question + ":\n " + c.output + "\n");
+  EXPECT_EQ(without_records(outcome.output, 2).substr(0, output_echo.size()), output_echo);
+  const std::string listing = crlf(p.ruler + "\n\n" + p.listing);
+  if (c.output == "t.lst") {
+    EXPECT_EQ(dir.read("t.lst"),
+              crlf(" \f=============--" + c.shown + "--=============\n") + listing);
+  } else {
+    // A tab is an answer that lists to the screen: no file is made.
+    EXPECT_EQ(without_records(outcome.output, static_cast<int>(2 * lines.size())), listing);
+    EXPECT_FALSE(dir.exists(c.output));
+  }
+}
+
 }  // namespace nest::testing

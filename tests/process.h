@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -107,5 +108,40 @@ std::vector<ConformanceCase> every_pairing(
 /// failure.
 void expect_as_on_x86_64(const std::string& program, std::string_view extension,
                          std::string_view manifest, const std::vector<ConformanceCase>& cases);
+
+/// A name typed at the first two questions, and the source name as the program shows it. A name
+/// is used as typed; wherever it is shown (its echo, the page header, standard error) a tab stays
+/// a tab, and what could act on a terminal is shown as '?': ESC and the other bytes below 32, DEL,
+/// and the C1 controls, in UTF-8 (C2 80 to C2 9F) or as a byte of their own. The letters of a
+/// UTF-8 name pass whole.
+struct NameCase {
+  std::string name;
+  std::string source;  ///< the source name typed; no such file is made when `missing`
+  bool missing = false;
+  std::string output;  ///< the output name typed: "t.lst", or a tab, which lists to the screen
+  std::string shown;   ///< the source name as its echo, the page header and standard error show it
+  bool posix_only = false;  ///< a byte that is no UTF-8 makes no name that Windows can open
+};
+
+void PrintTo(const NameCase& c, std::ostream* os);
+
+/// The cases of names, the source names ending in `extension`.
+std::vector<NameCase> name_cases(std::string_view extension);
+
+/// A program as the name cases run it.
+struct NamingProgram {
+  std::string path;
+  std::string name;             ///< as standard error names it
+  std::string source_question;  ///< the first two prompts, without their colon
+  std::string output_question;
+  std::vector<std::string> more_answers;  ///< the answers after the first two
+  std::string source;                     ///< the source listed
+  std::string listing;                    ///< its listing after the ruler, "\n" for CR LF
+  std::string ruler;                      ///< the ruler record, without its CR LF
+};
+
+/// Runs `program` with the names of `c` and expects the echoes, the page header or the screen
+/// listing, and the diagnostic on standard error that they call for.
+void expect_names_shown(const NamingProgram& program, const NameCase& c);
 
 }  // namespace nest::testing

@@ -285,18 +285,32 @@ class PosixTerminals : public ::testing::Environment {
 };
 const auto* const kPosixTerminals = ::testing::AddGlobalTestEnvironment(new PosixTerminals);
 
-TEST(Terminal, IdlnestAsksEachQuestionEchoesEachAnswerAndListsToTheScreen) {
+// Answers `questions` to idlnest on a terminal, listing examples/demo.pro to the screen, and
+// expects on the terminal what a piped run with the same answers writes after its dialogue.
+void expect_screen_listing_as_piped(const std::vector<Question>& questions) {
   Terminal terminal(IDLNEST_PATH, NEST_SOURCE_DIR);
-  answer(terminal, kIdlnestToScreen);
+  answer(terminal, questions);
   const std::string listing = terminal.rest();
   ASSERT_EQ(terminal.status(), 0);
 
-  const Outcome piped = run(IDLNEST_PATH, typed_lines(kIdlnestToScreen), NEST_SOURCE_DIR);
+  const Outcome piped = run(IDLNEST_PATH, typed_lines(questions), NEST_SOURCE_DIR);
   ASSERT_EQ(piped.status, 0);
-  const std::string expected = after_dialogue(piped, kIdlnestToScreen);
+  const std::string expected = after_dialogue(piped, questions);
   EXPECT_NE(expected.find("....,....1....,....2"), std::string::npos);
   EXPECT_NE(expected.find(" /---------- function clamp, value, low, high"), std::string::npos);
   EXPECT_EQ(listing, on_screen(expected));
+}
+
+TEST(Terminal, IdlnestAsksEachQuestionEchoesEachAnswerAndListsToTheScreen) {
+  expect_screen_listing_as_piped(kIdlnestToScreen);
+}
+
+// A tab typed at the output question is an answer that lists to the screen. The terminal echoes
+// it as a tab, and so does the program: a tab cannot drive a terminal.
+TEST(Terminal, IdlnestEchoesATabTypedAtTheOutputQuestionAsATab) {
+  std::vector<Question> questions = kIdlnestToScreen;
+  questions[1] = {" Output file (blank=screen):\r\n", "\t", " \t\r\n"};
+  expect_screen_listing_as_piped(questions);
 }
 
 TEST(Terminal, CnestListsToAFileAndShowsItsEchoesAndWarningsOnTheScreen) {

@@ -109,7 +109,7 @@ void c_step(const Text& b, const std::string& form, int tofile, CState& s, Text&
       }
     }
     if (c == '/' && i <= 4999 && insingle == 0 && indouble == 0) {
-      if (at(i + 1) == '/') {
+      if (at(i + 1) == '/' && s.incomment == 0) {
         s.hascomment = 1;
         break;
       }

@@ -36,12 +36,48 @@ Int lena(const std::string& a) {
 }
 
 std::string shown_safely(const std::string& a) {
-  std::string out = a;
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    const auto c = static_cast<unsigned char>(out[i]);
-    if (c < 32 || c == 127) {
-      out[i] = '?';
+  const auto byte = [&](std::size_t i) {
+    return i < a.size() ? static_cast<unsigned char>(a[i]) : 0u;
+  };
+  std::string out;
+  std::size_t i = 0;
+  while (i < a.size()) {
+    const unsigned c = byte(i);
+    // A UTF-8 sequence: its length from the lead byte's high bits, its continuation bytes
+    // 10xxxxxx, and the character it encodes neither overlong, nor a surrogate, nor past U+10FFFF.
+    std::size_t length = 0;
+    std::uint32_t code = 0;
+    std::uint32_t least = 0;
+    if ((c & 0xE0) == 0xC0) {
+      length = 2;
+      code = c & 0x1F;
+      least = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+      length = 3;
+      code = c & 0x0F;
+      least = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+      length = 4;
+      code = c & 0x07;
+      least = 0x10000;
     }
+    bool sequence = length > 0;
+    for (std::size_t k = 1; sequence && k < length; ++k) {
+      if ((byte(i + k) & 0xC0) != 0x80) {  // past the end, byte() is 0
+        sequence = false;
+      } else {
+        code = (code << 6) | (byte(i + k) & 0x3F);
+      }
+    }
+    if (sequence && code >= least && !(code >= 0xD800 && code <= 0xDFFF) && code <= 0x10FFFF) {
+      // A C1 control, U+0080 to U+009F, is one '?'; any other character passes.
+      out += code <= 0x9F ? std::string("?") : a.substr(i, length);
+      i += length;
+      continue;
+    }
+    // A single byte: the controls but the tab, 127, and 128 to 159 are hidden.
+    out += (c < 32 && c != '\t') || (c >= 127 && c <= 159) ? '?' : a[i];
+    i += 1;
   }
   return out;
 }

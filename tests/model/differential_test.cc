@@ -88,7 +88,11 @@ std::string idl_line(Draw& draw) {
       "endwhile",
       "endcase",
       "endrep",
+      "endforeach",
       "endswitch",
+      "foreach x, list do begin",
+      "FOREACH v, h, k DO BEGIN",
+      "endforeach else begin",
       "endif else begin",
       "end else begin",
       "if x then begin",
@@ -144,13 +148,14 @@ std::string idl_line(Draw& draw) {
       "\"",
   };
   static const char* const kWords[] = {
-      "pro",    "function", "end",     "endif",   "endfor",  "endelse", "endwhile", "endcase",
-      "endrep", "begin",    "case",    "of",      "then",    "else",    "if",       "goto",
-      "return", "begins",   "xbegin",  "endi",    "returns", "goto1",   "gotox",    "pro_x",
-      "ends",   ":",        "::",      "$",       ";",       "'",       "\"",       "(",
-      ")",      "[",        "]",       ",",       "=",       "&",       "@",        "7",
-      "12",     "x",        "y",       " ",       "  ",      "\t",      ": ",       "(x)",
-      "(goto",  ")goto",    ")return", "return(", "goto_",   "$ ",      "begin ",   "end ",
+      "pro",     "function",   "end",         "endif",  "endfor", "endelse", "endwhile", "endcase",
+      "endrep",  "begin",      "case",        "of",     "then",   "else",    "if",       "goto",
+      "foreach", "endforeach", "endforeachx", "return", "begins", "xbegin",  "endi",     "returns",
+      "goto1",   "gotox",      "pro_x",       "ends",   ":",      "::",      "$",        ";",
+      "'",       "\"",         "(",           ")",      "[",      "]",       ",",        "=",
+      "&",       "@",          "7",           "12",     "x",      "y",       " ",        "  ",
+      "\t",      ": ",         "(x)",         "(goto",  ")goto",  ")return", "return(",  "goto_",
+      "$ ",      "begin ",     "end ",
   };
   std::string line;
   if (draw.chance(8)) {
@@ -212,6 +217,10 @@ std::string c_line(Draw& draw) {
       "/*/ x",
       "// /* not opened",
       "/* // */ y",
+      "/* <https://www.gnu.org/licenses/>.  */",
+      "   see http://example.com // still inside",
+      "/*//*/ x {",
+      "x = 1; //* not opened */",
       "#if X",
       "#ifdef X",
       "#ifndef X",
@@ -559,15 +568,18 @@ void expect_same(const Listing& real, const Listing& modelled, const std::string
 }
 
 // The answers the runs are made with: both sides of tofile and of the glyph set, line numbers
-// and length limits at ordinary values and at the edges of the record, and a source name with
-// control bytes for the page header.
+// and length limits at ordinary values and at the edges of the record, and a source name for the
+// page header with controls (C0, DEL, C1 in UTF-8 and alone), a tab and UTF-8 sequences good and
+// bad.
 const model::Options kOptions[] = {
     {"demo.pro", 1, 0, 0, 0, 0, 160},
     {"demo.pro", 0, 80, 1, 1, 1, 60},
     {"  leading blank.pro", 1, 4987, 7, 1, 1, 4989},
     {"demo.pro", 0, 1, 0, 0, 1, -1},
     {"demo.pro", 1, 30, 1, 0, 1, 5000},
-    {"\x1b]0;title\x07 caf\xc3\xa9\x7f.pro", 1, 0, 0, 0, 0, 160},
+    {"\x1b]0;title\x07 \tcaf\xc3\xa9\x7f \xc2\x9b[2J \x9b \xc4\x9b \xe9 \xed\xa0\x80 "
+     "\xf0\x9f\x98\x80.pro",
+     1, 0, 0, 0, 0, 160},
 };
 
 std::string describe(const model::Options& o) {

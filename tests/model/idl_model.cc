@@ -171,7 +171,7 @@ void idl_step(const Text& b, const std::string& form, int tofile, Int warnend, I
 
   // 6: the first rule whose test holds.
   if (find("endif ", 2) || find("endfor ", 2) || find("endelse ", 2) || find("endwhile ", 2) ||
-      find("endcase ", 2) || find("endrep ", 2)) {
+      find("endcase ", 2) || find("endrep ", 2) || find("endforeach ", 2)) {
     s.newlev = s.newlev - 1;
     if (find("begin  ", 1)) {
       s.newlev = s.newlev + 1;

@@ -50,7 +50,8 @@ struct Source {
 /// The significant length of `a`: the position of its last non-blank character, 1 when blank.
 Int lena(const std::string& a);
 
-/// `a` as the page header shows it: each character below 32, and 127, written as '?'.
+/// `a` as the page header shows it: each control written as '?' (a byte below 32 but the tab,
+/// 127, a byte from 128 to 159 outside a UTF-8 sequence, and U+0080 to U+009F in UTF-8).
 std::string shown_safely(const std::string& a);
 
 /// Reports an error: listing record (when tofile is 1), console record, line on the console

@@ -104,12 +104,12 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
   const UniqueFd source_fd = open_source(source_name, source_info);
   ByteSource source(source_fd.get(), source_name);
 
+  // Standard output redirected to the source would have the run read back what it writes,
+  // listing or echoes, without end.
+  if (console_writes_to(console, source_info)) {
+    throw Fatal("cannot write 'standard output': it is the source file");
+  }
   if (!names_a_file(filnam2)) {
-    // A listing written into its own source (standard output redirected to it) would read
-    // itself back without end.
-    if (console_writes_to(console, source_info)) {
-      throw Fatal("cannot write 'standard output': it is the source file");
-    }
     // What the listing shows is on the screen before the source is waited for.
     source.flush_before_reading(console);
     Streams streams{console, console, false};
@@ -119,7 +119,7 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
   const std::string output_name(trimmed(filnam2));
   // The dialogue is on the console before an output that waits for a reader (a FIFO) is opened.
   console.flush();
-  Output output(output_name, source_info, console);
+  Output output(output_name, {&source_info, 1}, console);
   if (output.through_console()) {
     Streams streams{console, console, true};
     list_source(source, filnam, frame, scanner, streams);
@@ -135,7 +135,7 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
   list_source(source, filnam, frame, scanner, streams,
               threads && output.regular() && source_info.regular ? Reading::kAhead
                                                                   : Reading::kInTurn);
-  output.finish(file);
+  output.finish(file, console);
 }
 
 }  // namespace nest

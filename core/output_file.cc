@@ -17,16 +17,21 @@ bool console_writes_to(const Sink& console, const platform::FileInfo& info) {
          platform::same_file(standard_output, info);
 }
 
-Output::Output(const std::string& name, const platform::FileInfo& source, const Sink& console)
+Output::Output(const std::string& name, std::span<const platform::FileInfo> sources,
+               const Sink& console)
     : name_(name) {
   check_name("cannot create", name);
   platform::FileInfo existing;
   const int found = platform::describe_path(name, existing);
-  if (found == 0 && platform::same_file(existing, source)) {
-    refuse();
+  if (found == 0) {
+    refuse_if_read(existing, sources);
   }
-  if (found == ENOENT && make_temporary(false)) {
-    return;  // a new listing (or one that a dangling link names)
+  if (found == ENOENT) {
+    // A new listing (or one that a dangling link names).
+    if (const int error = make_temporary(nullptr); error != 0) {
+      throw system_failure("cannot create", name, error);
+    }
+    return;
   }
   int fd = -1;
   const int error = found == 0 ? platform::open_existing_for_writing(name, fd)
@@ -39,9 +44,7 @@ Output::Output(const std::string& name, const platform::FileInfo& source, const 
   if (const int failure = platform::describe(fd, info); failure != 0) {
     throw system_failure("cannot create", name, failure);
   }
-  if (platform::same_file(info, source)) {
-    refuse();
-  }
+  refuse_if_read(info, sources);
   if (console_writes_to(console, info)) {
     // Opened again and emptied, it would lose what the console wrote there and be overwritten
     // by what it writes next: the listing goes through standard output's own file instead.
@@ -49,16 +52,14 @@ Output::Output(const std::string& name, const platform::FileInfo& source, const 
     return;
   }
   regular_ = info.regular;
-  permissions_ = info.permissions;
-  if (regular_ && found == 0 && make_temporary(true)) {
+  if (!regular_) {
+    fd_ = std::move(opened);
     return;
   }
-  if (regular_) {
-    if (const int failure = platform::truncate(fd); failure != 0) {
-      throw system_failure("cannot create", name, failure);
-    }
+  // Written over in place, the old listing would be lost to a run that fails halfway.
+  if (const int failure = make_temporary(&info); failure != 0) {
+    throw system_failure("cannot create a new file beside", name, failure);
   }
-  fd_ = std::move(opened);
 }
 
 Output::~Output() {
@@ -68,16 +69,13 @@ Output::~Output() {
   }
 }
 
-void Output::finish(Sink& sink) {
-  sink.flush();
-  if (replacing_) {
-    if (const int error = platform::set_permissions(fd_.get(), permissions_); error != 0) {
-      throw system_failure("cannot write", name_, error);
-    }
-  }
+void Output::finish(Sink& listing, Sink& console) {
+  listing.flush();
   if (const int error = platform::close(fd_.release()); error != 0) {
     throw system_failure("cannot write", name_, error);
   }
+  // The last of the console may fail too, and then the old listing must still be there.
+  console.flush();
   if (!temporary_.empty()) {
     const std::string made = std::exchange(temporary_, "");
     if (const int error = platform::replace_with_temporary(made, target_); error != 0) {
@@ -87,23 +85,34 @@ void Output::finish(Sink& sink) {
   }
 }
 
-void Output::refuse() const {
-  throw Fatal("cannot create " + quoted(name_) + ": it is the source file");
+// A listing written into a file that the run reads would read itself back, or hang on it.
+void Output::refuse_if_read(const platform::FileInfo& info,
+                            std::span<const platform::FileInfo> sources) const {
+  for (const platform::FileInfo& source : sources) {
+    if (platform::same_file(info, source)) {
+      throw Fatal("cannot create " + quoted(name_) + ": it is the source file");
+    }
+  }
+  // A terminal or another device may well be both: only a file or a pipe is refused.
+  platform::FileInfo input;
+  if (platform::describe(platform::kStandardInput, input) == 0 && (input.regular || input.pipe) &&
+      platform::same_file(info, input)) {
+    throw Fatal("cannot create " + quoted(name_) + ": it is standard input");
+  }
 }
 
-// Makes the new file that will take the place of the one that `name_` leads to (`existing`: a
-// file stands there, whose permissions it takes); false when none can be made there.
-bool Output::make_temporary(bool existing) {
+// Makes the new file that will take the place of the one that `name_` leads to, with what
+// `replaced` (the file there, if any) has; returns 0 or the error.
+int Output::make_temporary(const platform::FileInfo* replaced) {
   target_ = platform::final_name(name_);
   int fd = -1;
-  if (platform::create_temporary(target_, fd, temporary_) != 0) {
+  if (const int error = platform::create_temporary(target_, replaced, fd, temporary_); error != 0) {
     temporary_.clear();
-    return false;
+    return error;
   }
   fd_ = UniqueFd(fd);
   regular_ = true;
-  replacing_ = existing;
-  return true;
+  return 0;
 }
 
 }  // namespace nest

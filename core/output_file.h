@@ -2,6 +2,7 @@
 // place of an old listing, and which outputs are refused.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -18,14 +19,17 @@ void check_name(std::string_view action, const std::string& name);
 bool console_writes_to(const Sink& console, const platform::FileInfo& info);
 
 /// The listing file that the user named. A regular file is written into a new file beside it,
-/// which takes its place once the listing is complete and closed: a run that fails, or is
-/// interrupted, leaves the old listing as it was and no file of its own. Written in place are
-/// what is not a regular file (a device, a FIFO), standard output's own file (through standard
-/// output itself), and an existing file in a folder where no new file can be made.
+/// made with the old file's permission bits, which takes its place once the listing is complete
+/// and everything else the run writes has been written: a run that fails, or is ended by a
+/// signal, leaves the old listing as it was and no file of its own. A regular file beside which
+/// no new file can be made is refused. Written in place are what is not a regular file (a device,
+/// a FIFO), and standard output's own file (through standard output itself).
 class Output {
  public:
-  /// Opens the output `name`, refusing the source's own file before anything is made.
-  Output(const std::string& name, const platform::FileInfo& source, const Sink& console);
+  /// Opens the output `name` of a listing of the files `sources`. Refuses, before anything is
+  /// made, any of `sources` and the file that standard input reads (unless it is a terminal or
+  /// another device).
+  Output(const std::string& name, std::span<const platform::FileInfo> sources, const Sink& console);
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
   /// Removes the new file, unless finish put it in its place.
@@ -38,12 +42,15 @@ class Output {
   /// Where the listing is written, unless it goes through the console.
   int fd() const { return fd_.get(); }
 
-  /// Closes the listing written through `sink` and, for a new file, puts it in its place.
-  void finish(Sink& sink);
+  /// Writes out and closes the listing written through `listing`, writes out what `console`
+  /// holds, and only then puts a new file in its place. Throws Fatal when any of it fails, and
+  /// has then replaced nothing.
+  void finish(Sink& listing, Sink& console);
 
  private:
-  [[noreturn]] void refuse() const;
-  bool make_temporary(bool existing);
+  void refuse_if_read(const platform::FileInfo& info,
+                      std::span<const platform::FileInfo> sources) const;
+  int make_temporary(const platform::FileInfo* replaced);
 
   std::string name_;       // as the user named it
   std::string target_;     // the file it leads to, which a new file replaces
@@ -51,8 +58,6 @@ class Output {
   UniqueFd fd_;
   bool regular_ = false;
   bool through_console_ = false;
-  bool replacing_ = false;  // an existing file is replaced: its permissions are kept
-  unsigned permissions_ = 0;
 };
 
 }  // namespace nest

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -123,6 +124,15 @@ Outcome run_once(const std::string& program, std::string_view input, const std::
       const rlimit limit{static_cast<rlim_t>(options.file_size_limit),
                          static_cast<rlim_t>(options.file_size_limit)};
       ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    // A program ended by a signal leaves no core file in the folder it was run in.
+    const rlimit no_core{0, 0};
+    ::setrlimit(RLIMIT_CORE, &no_core);
+    if (options.unprivileged && ::geteuid() == 0) {
+      constexpr uid_t kNobody = 65534;
+      if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+        ::_exit(126);
+      }
     }
     ::signal(SIGPIPE, SIG_DFL);
     exec_program(program);

@@ -226,8 +226,8 @@ int create_temporary(const std::string& target, const FileInfo* replaced, int& f
   std::mt19937 random(seed());
   const std::size_t name_max = longest_name(target);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name = temporary_name(target, "/", static_cast<std::uint32_t>(random()), name_max,
-                          PATH_MAX - 1);
+    name =
+        temporary_name(target, "/", static_cast<std::uint32_t>(random()), name_max, PATH_MAX - 1);
     if (name.empty()) {
       return ENAMETOOLONG;
     }

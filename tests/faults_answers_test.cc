@@ -2,6 +2,7 @@
 // that are valid.
 #include <cstddef>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -82,22 +83,18 @@ void add_answer_rows(const Program& p, std::vector<Row>& rows) {
                    .maxlen = number,
                    .warnquote = number};
   };
-  rows.push_back(
-      {.name = "LargestNumbers",
-       .program = &p,
-       .prepare = small_source(p),
-       .input = console_input(p, everywhere("2147483647")),
-       .changes = "o.lst",
-       .left = same_listing_as(
-           p, {.numcol = "0", .ibmpc = "1", .warnend = "1", .maxlen = "5000", .warnquote = "1"})});
-  rows.push_back(
-      {.name = "SmallestNumbers",
-       .program = &p,
-       .prepare = small_source(p),
-       .input = console_input(p, everywhere("-2147483648")),
-       .changes = "o.lst",
-       .left = same_listing_as(
-           p, {.numcol = "0", .ibmpc = "1", .warnend = "1", .maxlen = "0", .warnquote = "1"})});
+  for (const auto& [name, number, maxlen] : {std::tuple{"LargestNumbers", "2147483647", "5000"},
+                                             std::tuple{"SmallestNumbers", "-2147483648", "0"}}) {
+    rows.push_back(
+        {.name = name,
+         .program = &p,
+         .prepare = small_source(p),
+         .input = console_input(p, everywhere(number)),
+         .changes = "o.lst",
+         .left = same_listing_as(
+             p,
+             {.numcol = "0", .ibmpc = "1", .warnend = "1", .maxlen = maxlen, .warnquote = "1"})});
+  }
 
   // A line number column past the 5000-column record draws nothing.
   for (const char* numcol : {"2147483647", "5000", "4988"}) {

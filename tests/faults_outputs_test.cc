@@ -241,39 +241,36 @@ void add_output_rows(const Program& p, std::vector<Row>& rows) {
                   .changes = "real.lst",
                   .left = file_holds("real.lst", listing_start(p, "s") + p.small_listing, "0640")});
 
-  rows.push_back({.name = "ReplacedListingKeepsItsPermissions",
-                  .program = &p,
-                  .prepare =
-                      [&p](Scene& s) {
-                        s.write("s", p.small_source);
-                        s.write("o.lst", "old");
-                        fs::permissions(s.dir / "o.lst", fs::perms(0604));
-                      },
-                  .input = console_input(p, {}),
-                  .changes = "o.lst",
-                  .left = file_holds("o.lst", listing_start(p, "s") + p.small_listing, "0604")});
-
-  // Root replacing another user's listing gives it back to that user and group.
-  rows.push_back({.name = "ReplacedListingKeepsItsOwner",
-                  .program = &p,
-                  .prepare =
-                      [&p](Scene& s) {
-                        if (::geteuid() != 0) {
-                          s.skipped = "only root gives a file to another user";
-                          return;
-                        }
-                        s.write("s", p.small_source);
-                        s.write("o.lst", "old");
-                        fs::permissions(s.dir / "o.lst", fs::perms(0640));
-                        static_cast<void>(::chown((s.dir / "o.lst").c_str(), 65534, 65534));
-                      },
-                  .input = console_input(p, {}),
-                  .changes = "o.lst",
-                  .left =
-                      [&p](const Scene& scene) {
-                        file_holds("o.lst", listing_start(p, "s") + p.small_listing, "0640")(scene);
-                        EXPECT_EQ(owner_of(scene.dir / "o.lst"), "65534:65534");
-                      }});
+  // A replaced listing keeps its permission bits, and, when root replaces another user's
+  // listing, its owner and group.
+  for (const bool given_away : {false, true}) {
+    rows.push_back(
+        {.name = given_away ? "ReplacedListingKeepsItsOwner" : "ReplacedListingKeepsItsPermissions",
+         .program = &p,
+         .prepare =
+             [&p, given_away](Scene& s) {
+               if (given_away && ::geteuid() != 0) {
+                 s.skipped = "only root gives a file to another user";
+                 return;
+               }
+               s.write("s", p.small_source);
+               s.write("o.lst", "old");
+               fs::permissions(s.dir / "o.lst", fs::perms(given_away ? 0640 : 0604));
+               if (given_away) {
+                 static_cast<void>(::chown((s.dir / "o.lst").c_str(), 65534, 65534));
+               }
+             },
+         .input = console_input(p, {}),
+         .changes = "o.lst",
+         .left =
+             [&p, given_away](const Scene& scene) {
+               file_holds("o.lst", listing_start(p, "s") + p.small_listing,
+                          given_away ? "0640" : "0604")(scene);
+               if (given_away) {
+                 EXPECT_EQ(owner_of(scene.dir / "o.lst"), "65534:65534");
+               }
+             }});
+  }
 
   // Standard input and output left non-blocking by another program: an empty or full pipe
   // is waited for. The answers come only once the first question is shown, so that the

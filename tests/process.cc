@@ -226,6 +226,14 @@ Outcome run_once(const std::string& program, std::string_view input, const std::
   rusage usage{};
   check(::wait4(pid, &status, 0, &usage) == pid, "wait4");
   outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  // An emulator says so when the program it runs is ended by a signal that dumps core; that line
+  // is the emulator's, not the program's.
+  if (!launcher().empty() && WIFSIGNALED(status)) {
+    const std::size_t said = outcome.error.rfind("qemu: uncaught target signal");
+    if (said != std::string::npos && outcome.error.find('\n', said) == outcome.error.size() - 1) {
+      outcome.error.erase(said);
+    }
+  }
   outcome.max_rss_kib = usage.ru_maxrss;
   return outcome;
 }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/line_feed.h"
+#include "core/output_file.h"
 #include "core/platform.h"
 #include "core/reader.h"
 #include "core/text_helpers.h"
@@ -17,14 +18,6 @@ namespace {
 
 constexpr std::string_view kRuler =
     "....,....1....,....2....,....3....,....4....,....5....,....6....,....7....,....8";
-
-// The system takes a name as a C string, so a name holding a NUL byte would silently name
-// another file.
-void check_name(std::string_view action, const std::string& name) {
-  if (name.find('\0') != std::string::npos) {
-    throw system_failure(action, name, EINVAL);
-  }
-}
 
 UniqueFd open_source(const std::string& name, platform::FileInfo& info) {
   check_name("cannot open", name);
@@ -41,126 +34,6 @@ UniqueFd open_source(const std::string& name, platform::FileInfo& info) {
   }
   return source;
 }
-
-// Whether `console` writes to the file `info` describes (standard output redirected to it).
-bool console_writes_to(const Sink& console, const platform::FileInfo& info) {
-  platform::FileInfo standard_output;
-  return console.fd() >= 0 && platform::describe(console.fd(), standard_output) == 0 &&
-         platform::same_file(standard_output, info);
-}
-
-// The listing file that the user named. A regular file is written into a new file beside it,
-// which takes its place once the listing is complete and closed: a run that fails, or is
-// interrupted, leaves the old listing as it was and no file of its own. Written in place are
-// what is not a regular file (a device, a FIFO), standard output's own file (through standard
-// output itself), and an existing file in a folder where no new file can be made.
-class Output {
- public:
-  // Opens the output `name`, refusing the source's own file before anything is made.
-  Output(const std::string& name, const platform::FileInfo& source, const Sink& console)
-      : name_(name) {
-    check_name("cannot create", name);
-    platform::FileInfo existing;
-    const int found = platform::describe_path(name, existing);
-    if (found == 0 && platform::same_file(existing, source)) {
-      refuse();
-    }
-    if (found == ENOENT && make_temporary(false)) {
-      return;  // a new listing (or one that a dangling link names)
-    }
-    int fd = -1;
-    const int error = found == 0 ? platform::open_existing_for_writing(name, fd)
-                                 : platform::open_for_writing(name, fd);
-    if (error != 0) {
-      throw system_failure("cannot create", name, error);
-    }
-    UniqueFd opened(fd);
-    platform::FileInfo info;
-    if (const int failure = platform::describe(fd, info); failure != 0) {
-      throw system_failure("cannot create", name, failure);
-    }
-    if (platform::same_file(info, source)) {
-      refuse();
-    }
-    if (console_writes_to(console, info)) {
-      // Opened again and emptied, it would lose what the console wrote there and be overwritten
-      // by what it writes next: the listing goes through standard output's own file instead.
-      through_console_ = true;
-      return;
-    }
-    regular_ = info.regular;
-    permissions_ = info.permissions;
-    if (regular_ && found == 0 && make_temporary(true)) {
-      return;
-    }
-    if (regular_) {
-      if (const int failure = platform::truncate(fd); failure != 0) {
-        throw system_failure("cannot create", name, failure);
-      }
-    }
-    fd_ = std::move(opened);
-  }
-  Output(const Output&) = delete;
-  Output& operator=(const Output&) = delete;
-  ~Output() {
-    if (!temporary_.empty()) {
-      platform::close(fd_.release());
-      platform::discard_temporary(temporary_);
-    }
-  }
-
-  bool through_console() const { return through_console_; }
-  bool regular() const { return regular_; }
-  int fd() const { return fd_.get(); }
-
-  // Closes the listing written through `sink` and, for a new file, puts it in its place.
-  void finish(Sink& sink) {
-    sink.flush();
-    if (replacing_) {
-      if (const int error = platform::set_permissions(fd_.get(), permissions_); error != 0) {
-        throw system_failure("cannot write", name_, error);
-      }
-    }
-    if (const int error = platform::close(fd_.release()); error != 0) {
-      throw system_failure("cannot write", name_, error);
-    }
-    if (!temporary_.empty()) {
-      const std::string made = std::exchange(temporary_, "");
-      if (const int error = platform::replace_with_temporary(made, target_); error != 0) {
-        platform::discard_temporary(made);
-        throw system_failure("cannot write", name_, error);
-      }
-    }
-  }
-
- private:
-  [[noreturn]] void refuse() const {
-    throw Fatal("cannot create " + quoted(name_) + ": it is the source file");
-  }
-  // Makes the new file that will take the place of the one that `name_` leads to (`existing`:
-  // a file stands there, whose permissions it takes); false when none can be made there.
-  bool make_temporary(bool existing) {
-    target_ = platform::final_name(name_);
-    int fd = -1;
-    if (platform::create_temporary(target_, fd, temporary_) != 0) {
-      temporary_.clear();
-      return false;
-    }
-    fd_ = UniqueFd(fd);
-    regular_ = true;
-    replacing_ = existing;
-    return true;
-  }
-
-  std::string name_;           // as the user named it
-  std::string target_;         // the file it leads to, which a new file replaces
-  std::string temporary_;      // the new file, until it takes its place
-  UniqueFd fd_;
-  bool regular_ = false;
-  bool through_console_ = false;
-  bool replacing_ = false;     // an existing file is replaced: its permissions are kept
-  unsigned permissions_ = 0;
-};
 
 // The answer names a file when its first byte that is not a blank sorts above the blank.
 bool names_a_file(std::string_view filnam2) {
@@ -231,12 +104,12 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
   const UniqueFd source_fd = open_source(source_name, source_info);
   ByteSource source(source_fd.get(), source_name);
 
+  // Standard output redirected to the source would have the run read back what it writes,
+  // listing or echoes, without end.
+  if (console_writes_to(console, source_info)) {
+    throw Fatal("cannot write 'standard output': it is the source file");
+  }
   if (!names_a_file(filnam2)) {
-    // A listing written into its own source (standard output redirected to it) would read
-    // itself back without end.
-    if (console_writes_to(console, source_info)) {
-      throw Fatal("cannot write 'standard output': it is the source file");
-    }
     // What the listing shows is on the screen before the source is waited for.
     source.flush_before_reading(console);
     Streams streams{console, console, false};
@@ -246,7 +119,7 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
   const std::string output_name(trimmed(filnam2));
   // The dialogue is on the console before an output that waits for a reader (a FIFO) is opened.
   console.flush();
-  Output output(output_name, source_info, console);
+  Output output(output_name, {&source_info, 1}, console);
   if (output.through_console()) {
     Streams streams{console, console, true};
     list_source(source, filnam, frame, scanner, streams);
@@ -262,7 +135,7 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
   list_source(source, filnam, frame, scanner, streams,
               threads && output.regular() && source_info.regular ? Reading::kAhead
                                                                   : Reading::kInTurn);
-  output.finish(file);
+  output.finish(file, console);
 }
 
 }  // namespace nest

@@ -60,8 +60,9 @@ void list_source(ByteSource& source, std::string_view filnam, const Frame& frame
 /// The listing run of a program: opens the source `filnam` (trailing blanks are not part of a
 /// name), sends the listing to the screen when `filnam2` is blank or starts with a character that
 /// sorts below the blank, else creates or replaces the file `filnam2`, and lists, with threads
-/// where `frame.threads` says. Refuses an output that is the source file itself. Throws Fatal
-/// when a file cannot be opened, read or written.
+/// where `frame.threads` says. Refuses standard output redirected into the source, and an
+/// output that the run reads (see Output). Throws Fatal when a file cannot be opened, read or
+/// written; the old listing is then as it was.
 void diagram(std::string_view filnam, std::string_view filnam2, const Frame& frame,
              BlockScanner& scanner, Sink& console);
 

@@ -1,4 +1,5 @@
 // The part of the platform unit that is the same on every system.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,12 +9,25 @@
 namespace nest::platform {
 
 std::string temporary_name(std::string_view target, std::string_view separators,
-                           std::uint32_t random) {
+                           std::uint32_t random, std::size_t name_max, std::size_t path_max) {
   const std::size_t slash = target.find_last_of(separators);
   const std::size_t base = slash == std::string_view::npos ? 0 : slash + 1;
   char suffix[16];
   std::snprintf(suffix, sizeof suffix, ".%06x", static_cast<unsigned>(random & 0xFFFFFFU));
-  return std::string(target.substr(0, base)) + "." + std::string(target.substr(base)) + suffix;
+  const std::size_t added = 1 + std::strlen(suffix);  // the leading dot and the suffix
+  if (added > name_max || base + added > path_max) {
+    return "";
+  }
+  std::string_view file = target.substr(base);
+  const std::size_t room = std::min(name_max - added, path_max - base - added);
+  if (file.size() > room) {
+    std::size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(file[cut]) & 0xC0U) == 0x80U) {
+      --cut;  // not inside a UTF-8 character
+    }
+    file = file.substr(0, cut);
+  }
+  return std::string(target.substr(0, base)) + "." + std::string(file) + suffix;
 }
 
 std::string error_text(int error) {

@@ -26,7 +26,10 @@ struct FileInfo {
   bool device_known = true;  ///< false where only the index could be learnt
   bool regular = false;    ///< a regular file (not a directory, device, pipe or terminal)
   bool directory = false;  ///< a directory
+  bool pipe = false;       ///< a pipe or a FIFO
   unsigned permissions = 0;  ///< the permission bits (POSIX: mode & 07777)
+  std::uint32_t owner = 0;   ///< the owning user (POSIX only)
+  std::uint32_t group = 0;   ///< the owning group (POSIX only)
 };
 
 /// Whether `a` and `b` describe the same file: both identified, on the same device with the
@@ -65,20 +68,25 @@ int describe_path(const std::string& name, FileInfo& info);
 /// target), or `name` itself: where a file that replaces it must be made and put.
 std::string final_name(const std::string& name);
 
-/// Creates a new, empty file for writing in the folder of `target` (permissions 0666 less the
-/// umask), into `fd`, its name into `name`. Until replace_with_temporary or discard_temporary,
-/// the file is removed if the process is interrupted (POSIX: SIGINT, SIGTERM, SIGHUP; Windows:
+/// Creates a new, empty file for writing in the folder of `target`, into `fd`, its name into
+/// `name`. A file that replaces `replaced` is made for this user alone and then given, before
+/// anything is written to it, the permission bits of `replaced` and, where the process may, its
+/// owner and group (the group's bits are dropped when its group cannot be kept); a file that
+/// replaces nothing (`replaced` null) is created with 0666 less the umask. Until
+/// replace_with_temporary or discard_temporary, the file is removed if a signal ends the process
+/// (POSIX: every signal whose default is to end it, but the faults of the program itself; Windows:
 /// Ctrl-C, Ctrl-Break, closing the console). One such file at a time. Returns 0 or the error.
-int create_temporary(const std::string& target, int& fd, std::string& name);
+int create_temporary(const std::string& target, const FileInfo* replaced, int& fd,
+                     std::string& name);
 
 /// The name of a new file beside `target`, whose folder ends at the last of `separators`: hidden,
 /// and named after the file it will take the place of, so that a user who sees it knows it
-/// (".<name>.<six hexadecimal digits of `random`>").
+/// (".<name>.<six hexadecimal digits of `random`>"). The name of the file is cut, at the start of
+/// a UTF-8 character, so that the new name takes at most `name_max` bytes and the whole at most
+/// `path_max`; it is empty when even the folder and ".." and the digits take more.
 std::string temporary_name(std::string_view target, std::string_view separators,
-                           std::uint32_t random);
-
-/// Gives the open file `fd` the permission bits `permissions` (POSIX only).
-int set_permissions(int fd, unsigned permissions);
+                           std::uint32_t random, std::size_t name_max = 255,
+                           std::size_t path_max = 4095);
 
 /// Puts the closed file `temporary` in the place of `target`, at once: a reader of `target` sees
 /// the old file or the new one, never a part. Returns 0 or the error; either way the temporary

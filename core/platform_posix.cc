@@ -11,6 +11,7 @@
 #include <cstring>
 #include <random>
 #include <thread>
+#include <vector>
 
 #if defined(__linux__)
 #include <sched.h>
@@ -35,7 +36,10 @@ void describe_status(const struct stat& status, FileInfo& info) {
   info.index = static_cast<std::uint64_t>(status.st_ino);
   info.regular = S_ISREG(status.st_mode);
   info.directory = S_ISDIR(status.st_mode);
+  info.pipe = S_ISFIFO(status.st_mode);
   info.permissions = static_cast<unsigned>(status.st_mode & 07777);
+  info.owner = static_cast<std::uint32_t>(status.st_uid);
+  info.group = static_cast<std::uint32_t>(status.st_gid);
 }
 
 // The temporary file to remove when a signal ends the process. A signal handler can only reach
@@ -52,15 +56,47 @@ extern "C" void remove_and_end(int signal_number) {
   ::raise(signal_number);
 }
 
-// Catches the signals that end a run from outside, once; a signal that the process was told to
-// ignore (nohup) stays ignored.
+// Catches, once, every signal whose default is to end the process, but the faults of the
+// program itself (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS), which are left to the system
+// and to the tools that report them. A signal that the process was told to ignore (nohup) stays
+// ignored; SIGPIPE and SIGXFSZ are ignored from the start, so that they fail a write instead.
 void catch_interruptions() {
   static bool caught = false;
   if (caught) {
     return;
   }
   caught = true;
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+  std::vector<int> ending = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGABRT};
+#if defined(SIGXCPU)
+  ending.push_back(SIGXCPU);
+#endif
+#if defined(SIGVTALRM)
+  ending.push_back(SIGVTALRM);
+#endif
+#if defined(SIGPROF)
+  ending.push_back(SIGPROF);
+#endif
+#if defined(SIGPOLL)
+  ending.push_back(SIGPOLL);
+#endif
+#if defined(SIGSTKFLT)
+  ending.push_back(SIGSTKFLT);
+#endif
+#if defined(SIGPWR)
+  ending.push_back(SIGPWR);
+#endif
+#if defined(SIGEMT)
+  ending.push_back(SIGEMT);
+#endif
+#if defined(SIGLOST)
+  ending.push_back(SIGLOST);
+#endif
+#if defined(SIGRTMIN) && defined(SIGRTMAX)
+  for (int real_time = SIGRTMIN; real_time <= SIGRTMAX; ++real_time) {
+    ending.push_back(real_time);
+  }
+#endif
+  for (const int signal_number : ending) {
     struct sigaction old {};
     if (::sigaction(signal_number, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) {
       continue;
@@ -148,26 +184,72 @@ std::string final_name(const std::string& name) {
   return at;
 }
 
-int create_temporary(const std::string& target, int& fd, std::string& name) {
-  catch_interruptions();
-  std::random_device seed;
-  std::mt19937 random(seed());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = temporary_name(target, "/", static_cast<std::uint32_t>(random()));
-    fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      arm_removal(&name);
-      return 0;
+namespace {
+
+// Gives the new file `fd` what the file `replaced` had: its owner and group where the process may
+// (only root gives a file away), then its permission bits, the group's dropped when the group is
+// not kept, so that no one gains a right on the listing that they had not.
+int take_over(int fd, const FileInfo& replaced) {
+  struct stat made {};
+  if (::fstat(fd, &made) != 0) {
+    return errno;
+  }
+  if (made.st_uid != replaced.owner || made.st_gid != replaced.group) {
+    if (::fchown(fd, static_cast<uid_t>(replaced.owner), static_cast<gid_t>(replaced.group)) != 0) {
+      static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(replaced.group)));
     }
-    if (errno != EEXIST) {
+    if (::fstat(fd, &made) != 0) {
       return errno;
     }
   }
-  return EEXIST;
+  auto permissions = static_cast<mode_t>(replaced.permissions);
+  if (made.st_gid != replaced.group) {
+    permissions &= ~static_cast<mode_t>(S_IRWXG | S_ISGID);
+  }
+  return ::fchmod(fd, permissions) == 0 ? 0 : errno;
 }
 
-int set_permissions(int fd, unsigned permissions) {
-  return ::fchmod(fd, static_cast<mode_t>(permissions)) == 0 ? 0 : errno;
+// The longest name a file may have in the folder of `target`.
+std::size_t longest_name(const std::string& target) {
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  const long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  return longest > 0 ? static_cast<std::size_t>(longest) : 255;
+}
+
+}  // namespace
+
+int create_temporary(const std::string& target, const FileInfo* replaced, int& fd,
+                     std::string& name) {
+  catch_interruptions();
+  std::random_device seed;
+  std::mt19937 random(seed());
+  const std::size_t name_max = longest_name(target);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name =
+        temporary_name(target, "/", static_cast<std::uint32_t>(random()), name_max, PATH_MAX - 1);
+    if (name.empty()) {
+      return ENAMETOOLONG;
+    }
+    fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                replaced != nullptr ? 0600 : 0666);
+    if (fd < 0) {
+      if (errno != EEXIST) {
+        return errno;
+      }
+      continue;
+    }
+    arm_removal(&name);
+    if (replaced != nullptr) {
+      if (const int error = take_over(fd, *replaced); error != 0) {
+        ::close(fd);
+        discard_temporary(name);
+        return error;
+      }
+    }
+    return 0;
+  }
+  return EEXIST;
 }
 
 int replace_with_temporary(const std::string& temporary, const std::string& target) {

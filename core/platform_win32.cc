@@ -149,6 +149,7 @@ int describe(int fd, FileInfo& info) {
   if (handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) == FILE_TYPE_DISK) {
     identify(handle, info);
   }
+  info.pipe = handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) == FILE_TYPE_PIPE;
   return 0;
 }
 
@@ -175,13 +176,16 @@ std::string final_name(const std::string& name) {
   return name;  // Windows replaces a link itself, and links are rare there
 }
 
-int create_temporary(const std::string& target, int& fd, std::string& name) {
+int create_temporary(const std::string& target, const FileInfo*, int& fd, std::string& name) {
   static const bool caught = ::SetConsoleCtrlHandler(remove_and_end, TRUE) != 0;
   static_cast<void>(caught);
   std::random_device seed;
   std::mt19937 random(seed());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name = temporary_name(target, "/\\", static_cast<std::uint32_t>(random()));
+    name = temporary_name(target, "/\\", static_cast<std::uint32_t>(random()), 255, MAX_PATH - 1);
+    if (name.empty()) {
+      return ENAMETOOLONG;
+    }
     const HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -205,10 +209,6 @@ int create_temporary(const std::string& target, int& fd, std::string& name) {
     return 0;
   }
   return EEXIST;
-}
-
-int set_permissions(int, unsigned) {
-  return 0;  // a new file has the folder's rights, as the old one had
 }
 
 int replace_with_temporary(const std::string& temporary, const std::string& target) {

@@ -403,8 +403,8 @@ TEST(CnestDialogueTest, ScreenListingWithTheWholeDialogue) {
   EXPECT_EQ(outcome.error, "");
 }
 
-// End of input at each question and the failures of the environment are rows of the table in
-// faults_test.cc.
+// End of input at each question and the failures of the environment are rows of the faults
+// table (faults_*_test.cc).
 
 }  // namespace
 }  // namespace nest::testing

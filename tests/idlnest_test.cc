@@ -428,7 +428,7 @@ TEST(IdlnestDialogueTest, ScreenListingWithTheWholeDialogue) {
 }
 
 // End of input at each question, malformed numbers and the failures of the environment are
-// rows of the table in faults_test.cc.
+// rows of the faults table (faults_*_test.cc).
 
 TEST(IdlnestFaultTest, ExistingOutputIsReplaced) {
   TempDir dir;

@@ -40,6 +40,9 @@ struct RunOptions {
   bool non_blocking = false;
   /// When not 0, the largest file the process may write, in bytes (a file-size limit).
   long file_size_limit = 0;
+  /// Run as the unprivileged user "nobody" when the tests run as root (as anyone else, as that
+  /// user), so that the rights of files and folders hold.
+  bool unprivileged = false;
   /// When given, standard input is only written once standard output shows this text.
   std::string input_after = "";
   /// When given, `action` is taken once standard output shows `text`, or at a deadline that only

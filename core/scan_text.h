@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "core/padded_text.h"
 #include "core/simd.h"
 
 namespace nest {
@@ -21,7 +22,7 @@ namespace nest {
 ///
 /// performance-critical; please benchmark any changes.
 template <char... kStops>
-[[gnu::always_inline]] inline bool copy_lowered_run(std::string_view line, std::size_t& i,
+[[gnu::always_inline]] inline bool copy_lowered_run(PaddedView line, std::size_t& i,
                                                     char* out, std::size_t& length) {
   bool nonblank = false;
 #if NEST_SSE2

@@ -9,20 +9,13 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/padded_text.h"
+
 #if defined(__SSE2__) && !defined(NEST_NO_SIMD)
 #define NEST_SSE2 1
 #include <emmintrin.h>
 #else
 #define NEST_SSE2 0
-#endif
-
-// Set where a sanitizer checks every read against the object it starts in.
-#if defined(__SANITIZE_ADDRESS__)
-#define NEST_CHECKED_READS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
-#define NEST_CHECKED_READS 1
-#endif
 #endif
 
 namespace nest {
@@ -165,40 +158,21 @@ inline __m128i lowered(__m128i bytes) {
   return _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
 }
 
-/// The `left` bytes at `from` (1 to 15 of them), then zero bytes. Where the 16 bytes from `from`
-/// lie in one 4 KB block (pages are 4 KB or a multiple of it) they are loaded at once and the
-/// bytes past `left` masked off: a load cannot fault inside a page that holds a byte of the text,
-/// and nothing it reads past the text is used. Otherwise they go through memory. Loading them at
-/// once matters: the bytes were mostly written just before, and a load that gathers them from
-/// several recent stores stalls.
-///
-/// Under a sanitizer, which rightly sees a read past an object, they always go through memory.
-[[gnu::always_inline]] inline __m128i load_tail(const char* from, std::size_t left) {
-#if !defined(NEST_CHECKED_READS)
+/// The 16 columns of `line` from `i` on (i < line.size()). Where fewer than 16 are left, those
+/// come first and zero bytes follow, and `end` gets the bit of the first column past the line;
+/// otherwise `end` is 0. The block is read at once, inside the line's padding: the bytes were
+/// mostly written just before, and gathering them from several recent stores would stall.
+[[gnu::always_inline]] inline __m128i load_columns(PaddedView line, std::size_t i, unsigned& end) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
+  const std::size_t left = line.size() - i;
+  if (left >= 16) {
+    end = 0;
+    return bytes;
+  }
   static constexpr char kKeep[32] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
                                      0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
-  if ((reinterpret_cast<std::uintptr_t>(from) & 4095) <= 4096 - 16) {
-    const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeep + 16 - left));
-    return _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)), keep);
-  }
-#endif
-  alignas(16) char tail[16] = {};
-  std::memcpy(tail, from, left);
-  return _mm_load_si128(reinterpret_cast<const __m128i*>(tail));
-}
-
-/// The 16 columns of `line` from `i` on (i < line.size()), reading nothing outside the line.
-/// Where fewer than 16 are left, those come first and zero bytes follow, and `end` gets the bit
-/// of the first column past the line; otherwise `end` is 0.
-[[gnu::always_inline]] inline __m128i load_columns(std::string_view line, std::size_t i,
-                                                   unsigned& end) {
-  if (i + 16 <= line.size()) {
-    end = 0;
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
-  }
-  const std::size_t left = line.size() - i;
   end = 1U << left;
-  return load_tail(line.data() + i, left);
+  return _mm_and_si128(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeep + 16 - left)));
 }
 
 }  // namespace sse2

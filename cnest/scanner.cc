@@ -35,7 +35,12 @@ void skip_comment(std::string_view line, std::size_t& i, char* out, std::size_t&
       },
       comment_mark);
 #else
-  const std::size_t j = nest::portable::find_byte(line, i, comment_mark);
+  const std::size_t j = nest::portable::find_byte(
+      line, i,
+      [](nest::portable::Word word) {
+        return nest::portable::equal_marks(word, '/') | nest::portable::equal_marks(word, '*');
+      },
+      comment_mark);
 #endif
   if (j > i) {
     if (length == 0 || out[length - 1] != ' ') {

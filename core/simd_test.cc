@@ -74,6 +74,10 @@ TEST(FindByteTest, OutsidePrintableAtEveryLengthPlaceAndStart) {
         for (std::size_t from = 0; from <= size; ++from) {
           const std::size_t expected = reference_find(text, from, outside_printable);
           EXPECT_EQ(portable::find_byte(text, from, outside_printable), expected);
+          EXPECT_EQ(portable::find_byte(text, from, portable::outside_printable_marks,
+                                        outside_printable),
+                    expected)
+              << size << " " << place << " " << from;
           EXPECT_EQ(find_outside_printable(text, from), expected);
 #if NEST_SSE2
           EXPECT_EQ(sse2::find_byte(text, from, sse2::outside_printable_bits, outside_printable),
@@ -97,8 +101,10 @@ TEST(FindByteTest, NonblankAtEveryLengthPlaceAndStart) {
         text[place + 3] = ';';
       }
       for (std::size_t from = 0; from <= size; ++from) {
-        EXPECT_EQ(find_nonblank(text, from),
-                  reference_find(text, from, [](char c) { return c != ' '; }))
+        const auto nonblank = [](char c) { return c != ' '; };
+        const std::size_t expected = reference_find(text, from, nonblank);
+        EXPECT_EQ(find_nonblank(text, from), expected) << size << " " << place << " " << from;
+        EXPECT_EQ(portable::find_byte(text, from, portable::nonblank_marks, nonblank), expected)
             << size << " " << place << " " << from;
       }
     }
@@ -125,6 +131,10 @@ TEST(FindByteTest, PrintableNonblankAtEveryLengthPlaceAndStart) {
         for (std::size_t from = 0; from <= size; ++from) {
           const std::size_t expected = reference_find(text, from, printable_nonblank);
           EXPECT_EQ(portable::find_byte(text, from, printable_nonblank), expected);
+          EXPECT_EQ(portable::find_byte(text, from, portable::printable_nonblank_marks,
+                                        printable_nonblank),
+                    expected)
+              << size << " " << place << " " << from;
           EXPECT_EQ(find_printable_nonblank(text, from), expected);
 #if NEST_SSE2
           EXPECT_EQ(sse2::find_byte(text, from, sse2::printable_nonblank_bits, printable_nonblank),
@@ -165,6 +175,37 @@ TEST(LoadColumnsTest, GivesTheColumnsThenZerosWhereverTheTextEnds) {
   }
 }
 #endif
+
+TEST(WordTest, EachTestHoldsForExactlyItsBytesWhateverTheirNeighbours) {
+  // Every byte value in every place of a word, among neighbours that sit on the edges of the
+  // tests: a carry or a borrow from one byte into the next would show here.
+  for (const char neighbour : {'\0', ' ', '!', '@', 'A', 'Z', '[', '\x7f', '\x80', '\xff'}) {
+    for (int value = 0; value < 256; ++value) {
+      for (std::size_t place = 0; place < 8; ++place) {
+        char bytes[8];
+        std::memset(bytes, neighbour, 8);
+        bytes[place] = static_cast<char>(value);
+        const portable::Word word = portable::load_word(bytes);
+        const auto marked = [&](portable::Word marks, std::size_t k) {
+          return (marks >> (8 * k) & 0x80U) != 0;
+        };
+        char lowered[8];
+        portable::store_word(lowered, portable::lowered(word));
+        for (std::size_t k = 0; k < 8; ++k) {
+          const char c = bytes[k];
+          EXPECT_EQ(marked(portable::equal_marks(word, 'q'), k), c == 'q') << value << " " << k;
+          EXPECT_EQ(marked(portable::outside_printable_marks(word), k), outside_printable(c))
+              << value << " " << k;
+          EXPECT_EQ(marked(portable::printable_nonblank_marks(word), k), printable_nonblank(c))
+              << value << " " << k;
+          EXPECT_EQ(marked(portable::nonblank_marks(word), k), c != ' ') << value << " " << k;
+          EXPECT_EQ(lowered[k], c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c)
+              << value << " " << k;
+        }
+      }
+    }
+  }
+}
 
 TEST(FindByteTest, ReadsNothingPastTheText) {
   // A text that ends where its allocation ends: AddressSanitizer and valgrind see a read past it.

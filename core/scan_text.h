@@ -74,9 +74,11 @@ template <char... kStops>
 
 /// Calls `check(p)`, in order, for every column `p` of the scan text `a` that holds the first
 /// two characters of a key, given in `pairs` (two characters each), and follows one of the
-/// characters of `starts` (column 0 follows the blank at a.data()[-1]). The caller's check
-/// decides the rest. Looking at fewer candidates one by one matters more than the few compares
-/// it takes: their number, from line to line, is what the processor cannot foresee.
+/// characters of `starts` (column 0 follows the blank at a.data()[-1]). The portable form also
+/// calls it for columns that hold only the first character of a key: the caller's check
+/// decides the rest, the key's characters included. In the vector form, looking at fewer
+/// candidates one by one matters more than the few compares it takes: their number, from line
+/// to line, is what the processor cannot foresee.
 ///
 /// The storage of `a` must be readable one byte before it and 17 bytes past its end; what
 /// stands past the end may be anything. Always inlined, so that the keys are constants.
@@ -115,14 +117,15 @@ template <typename Check>
   for (; p < n; p += 8) {
     const portable::Word before = portable::load_word(a.data() + p - 1);
     const portable::Word here = portable::load_word(a.data() + p);
-    const portable::Word next = portable::load_word(a.data() + p + 1);
     portable::Word after_start = 0;
     for (const char c : starts) {
       after_start |= portable::equal_marks(before, c);
     }
+    // Only the first character of each key: a word test costs more here than a block compare
+    // does, and the check looks at the second character anyway.
     portable::Word key_start = 0;
     for (std::size_t k = 0; k + 1 < pairs.size(); k += 2) {
-      key_start |= portable::equal_marks(here, pairs[k]) & portable::equal_marks(next, pairs[k + 1]);
+      key_start |= portable::equal_marks(here, pairs[k]);
     }
     portable::Word candidates = key_start & after_start & portable::first_bytes(n - p);
     while (candidates != 0) {

@@ -18,7 +18,9 @@ const nest::Form kLine1 = {' ', ' ', ' ', ' ', '1'};
 // One scanner stepped over lines, with the renderer's one duty between lines left to scan().
 struct Stepper {
   explicit Stepper(bool tofile = false) : out(tofile) {}
-  void step(std::string_view line) { scanner.scan(nest::PaddedString(line), kLine1, state, out.streams()); }
+  void step(std::string_view line) {
+    scanner.scan(nest::PaddedString(line), kLine1, state, out.streams());
+  }
 
   Scanner scanner;
   nest::LineState state;

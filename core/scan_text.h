@@ -23,8 +23,8 @@ namespace nest {
 ///
 /// performance-critical; please benchmark any changes.
 template <char... kStops>
-[[gnu::always_inline]] inline bool copy_lowered_run(PaddedView line, std::size_t& i,
-                                                    char* out, std::size_t& length) {
+[[gnu::always_inline]] inline bool copy_lowered_run(PaddedView line, std::size_t& i, char* out,
+                                                    std::size_t& length) {
   bool nonblank = false;
 #if NEST_SSE2
   while (i < line.size()) {

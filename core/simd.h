@@ -79,7 +79,6 @@ std::size_t find_byte(std::string_view bytes, std::size_t from, const ByteTest& 
   return bytes.size();
 }
 
-
 /// Eight bytes as one word, the first of them in the lowest 8 bits whatever the byte order: the
 /// portable form of a block. A test of a word gives a "marks" word, with the high bit of each
 /// byte set where the test holds for that byte and every other bit clear; each test below is

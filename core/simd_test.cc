@@ -74,9 +74,9 @@ TEST(FindByteTest, OutsidePrintableAtEveryLengthPlaceAndStart) {
         for (std::size_t from = 0; from <= size; ++from) {
           const std::size_t expected = reference_find(text, from, outside_printable);
           EXPECT_EQ(portable::find_byte(text, from, outside_printable), expected);
-          EXPECT_EQ(portable::find_byte(text, from, portable::outside_printable_marks,
-                                        outside_printable),
-                    expected)
+          EXPECT_EQ(
+              portable::find_byte(text, from, portable::outside_printable_marks, outside_printable),
+              expected)
               << size << " " << place << " " << from;
           EXPECT_EQ(find_outside_printable(text, from), expected);
 #if NEST_SSE2

@@ -343,7 +343,8 @@ void Scanner::scan(nest::PaddedView b, const nest::Form& form, nest::LineState& 
       n.newlev = 1;
       nunit_ = 1;
     }
-  } else if (caselev_ != 0 && ((last == ':' && code_ends_with(":  ", false)) || colon_after_digits())) {
+  } else if (caselev_ != 0 &&
+             ((last == ':' && code_ends_with(":  ", false)) || colon_after_digits())) {
     raise_marks(1);  // E: a selector or a label
   } else if (caselev_ != 0) {
     // F: a colon outside brackets, unless the line goes on from the one before

@@ -22,8 +22,6 @@ using nest::is_lower;
 // Inside a comment every column is a blank except a "/" or a "*", which may begin "//", "/*" or
 // "*/": moves `i` on to the next of those (or the end) and puts one blank in the scan text for
 // the columns passed, unless one stands at its end already.
-//
-// performance-critical; please benchmark any changes.
 void skip_comment(std::string_view line, std::size_t& i, char* out, std::size_t& length) {
   const auto comment_mark = [](char c) { return c == '/' || c == '*'; };
 #if NEST_SSE2

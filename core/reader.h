@@ -44,8 +44,6 @@ class LineReader {
   /// for it what it writes (a page break, warnings). False at the end of the source, leaving
   /// `form` as it is. A line stays valid until the next call that gives a line: after the end,
   /// the last line stays valid, as the report at the end quotes it.
-  ///
-  /// performance-critical; please benchmark any changes.
   bool next(PaddedView& line, Form& form, Streams& streams) {
     if (irdlin(source_, streams, maxlen_, lines_[current_], linecount_, form)) {
       return false;

@@ -138,8 +138,6 @@ namespace {
 // The position of the first LF or CR in `bytes`, or npos; sets `plain` when every byte before
 // it lies in 32 to 127. Most lines are short and plain: their end is found a block at a time; a
 // long line, or one with a tab or a control byte, goes to memchr.
-//
-// performance-critical; please benchmark any changes.
 std::size_t line_end(std::string_view bytes, bool& plain) {
   constexpr std::size_t kShort = 128;
   if (const std::size_t end = plain_line_end(bytes, kShort); end != std::string_view::npos) {

@@ -67,7 +67,6 @@ class Sink {
   /// Does not flush: a destructor cannot report a failure. Callers flush.
   ~Sink();
 
-  /// performance-critical; please benchmark any changes.
   void write(std::string_view bytes) {
     if (bytes.size() > capacity_ - used_) {
       write_through(bytes);
@@ -126,8 +125,6 @@ class Sink {
 /// Where a plain line ends: the position of the first byte of `bytes` outside 32 to 127, when
 /// that is a LF or a CR and lies in the first `limit` bytes; npos when no such byte lies there,
 /// or another one comes first.
-///
-/// performance-critical; please benchmark any changes.
 inline std::size_t plain_line_end(std::string_view bytes, std::size_t limit) {
   // Views made directly, not by substr: its check for a bad position is a call on every line.
   const std::string_view head(bytes.data(), std::min(limit, bytes.size()));

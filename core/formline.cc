@@ -28,7 +28,7 @@ constexpr std::int64_t kGutter = 13;  // flag column and the 12 margin columns b
 constexpr std::int64_t kTextRoom = kRecordWidth - kGutter;  // 4987 columns of text
 
 // Sets `size` bytes to `c`; the few columns of most margins in one or two moves.
-inline void fill_bytes(char* to, char c, std::size_t size) {
+[[gnu::always_inline]] inline void fill_bytes(char* to, char c, std::size_t size) {
   if (size > 32) {
     std::memset(to, c, size);
 #if NEST_SSE2
@@ -120,8 +120,8 @@ class Record {
 
 // Reports a negative value among the four of a nesting, sets each negative one to 0, then
 // makes the top level the larger of old and new level and raises the mark count to the change.
-inline void check_and_normalise(Nesting& n, const Form& form, Streams& streams,
-                                std::string_view b) {
+[[gnu::always_inline]] inline void check_and_normalise(Nesting& n, const Form& form,
+                                                       Streams& streams, std::string_view b) {
   if ((n.oldlev | n.toplev | n.newlev | n.nmark) < 0) {
     clear_negative(n, form, streams, b);
   }
@@ -134,8 +134,9 @@ inline void check_and_normalise(Nesting& n, const Form& form, Streams& streams,
 // `limit`. A mark converts the glyph just right of it to its horizontal variant when that
 // column is not past `convert_limit`. Levels past the limit cost nothing: only the visible
 // columns are visited, so a line at level 1,000,000 costs what one at level 12 does.
-inline void draw(const Nesting& n, std::int64_t base, std::int64_t limit,
-                 std::int64_t convert_limit, const GlyphTable& glyphs, Record& record) {
+[[gnu::always_inline]] inline void draw(const Nesting& n, std::int64_t base, std::int64_t limit,
+                                        std::int64_t convert_limit, const GlyphTable& glyphs,
+                                        Record& record) {
   const std::int64_t visible = limit - base - 1;  // deepest level whose column fits
   if (visible < 1) {
     return;

@@ -21,7 +21,7 @@ inline bool is_lower(char c) {
 }
 
 /// `a` without its trailing blanks (possibly empty); the significant part of a padded text.
-inline std::string_view trimmed(std::string_view a) {
+[[gnu::always_inline]] inline std::string_view trimmed(std::string_view a) {
   std::size_t size = a.size();
   while (size > 0 && a[size - 1] == ' ') {
     --size;
@@ -32,8 +32,8 @@ inline std::string_view trimmed(std::string_view a) {
 /// The columns of `a` from `from` on (none when `from` is past its end), at most `count` of them:
 /// what `a.substr(from, count)` gives, without the check that makes substr throw, which the
 /// compiler may then keep out of line and call on every line.
-inline std::string_view columns(std::string_view a, std::size_t from,
-                                std::size_t count = std::string_view::npos) {
+[[gnu::always_inline]] inline std::string_view columns(std::string_view a, std::size_t from,
+                                                       std::size_t count = std::string_view::npos) {
   from = from < a.size() ? from : a.size();
   const std::size_t left = a.size() - from;
   return {a.data() + from, count < left ? count : left};

@@ -236,7 +236,7 @@ void Scanner::scan(nest::PaddedView b, const nest::Form& form, nest::LineState& 
     }
   };
 
-  if (nest::first_nonblank(a) == std::string_view::npos) {
+  if (a.find_first_not_of(' ') == std::string_view::npos) {
     // Every key holds a character that is not a blank: on a line without code none can match,
     // so no unit starts, no rule applies and the line is no continuation.
     contin_ = false;

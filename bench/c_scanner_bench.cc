@@ -1,4 +1,4 @@
-// The C scanner step and its keyword search.
+// The C scanner step.
 #include <benchmark/benchmark.h>
 
 #include "bench/corpus.h"
@@ -32,22 +32,5 @@ void BM_c_scan_empty(benchmark::State& state) {
   scan_all(state, lines);
 }
 BENCHMARK(BM_c_scan_empty);
-
-void find_all(benchmark::State& state, std::string_view key, int flags) {
-  static const std::vector<std::string> texts =
-      bench::scan_texts(c_lines(), [] { return cnest::Scanner(); });
-  bench::find_in_texts(state, texts,
-                       [&](const std::string& text) { return cnest::find(text, key, flags); });
-}
-
-void BM_c_find_directive(benchmark::State& state) {
-  find_all(state, "#if", cnest::kFirstWord);
-}
-BENCHMARK(BM_c_find_directive);
-
-void BM_c_find_jump(benchmark::State& state) {
-  find_all(state, "return", cnest::kStatementBefore | cnest::kNoWordAfter);
-}
-BENCHMARK(BM_c_find_jump);
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include "bench/corpus.h"
 #include "bench/support.h"
-#include "core/line_feed.h"
 #include "core/reader.h"
 
 namespace {
@@ -45,23 +44,5 @@ void BM_irdlin_empty(benchmark::State& state) {
   read_all(state, source);
 }
 BENCHMARK(BM_irdlin_empty);
-
-// The same lines read a batch ahead on a thread of their own, as a listing from a file into a
-// file takes them: what the listing thread waits for, and what the handover costs.
-void BM_line_feed_c(benchmark::State& state) {
-  static const std::string source = bench::c_source(4'000'000);
-  bench::NullStreams out;
-  for (auto _ : state) {
-    nest::ByteSource input(source);
-    nest::LineFeed feed(input, 160, true);
-    std::string_view line;
-    nest::Form form;
-    while (feed.next(line, form, out.streams())) {
-      benchmark::DoNotOptimize(line.data());
-    }
-  }
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(source.size()));
-}
-BENCHMARK(BM_line_feed_c)->UseRealTime();
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/padded_text.h"
 #include "core/reader.h"
 #include "core/streams.h"
 
@@ -71,10 +72,12 @@ void scan_lines(benchmark::State& state, const std::vector<std::string>& lines,
                 MakeScanner make_scanner) {
   NullStreams out;
   const nest::Form form = {' ', ' ', ' ', '4', '2'};
+  // Padded once, as the reader's buffer is.
+  const std::vector<nest::PaddedString> padded(lines.begin(), lines.end());
   for (auto _ : state) {
     auto scanner = make_scanner();
     nest::LineState line_state;
-    for (const std::string& line : lines) {
+    for (const nest::PaddedString& line : padded) {
       scanner.scan(line, form, line_state, out.streams());
       line_state.primary.oldlev = line_state.primary.newlev;
       line_state.secondary.oldlev = line_state.secondary.newlev;
@@ -82,34 +85,6 @@ void scan_lines(benchmark::State& state, const std::vector<std::string>& lines,
     benchmark::DoNotOptimize(line_state);
   }
   state.SetBytesProcessed(state.iterations() * bytes_of(lines));
-}
-
-/// The scan texts that a scanner from `make_scanner` builds for `lines`.
-template <typename MakeScanner>
-std::vector<std::string> scan_texts(const std::vector<std::string>& lines,
-                                    MakeScanner make_scanner) {
-  NullStreams out;
-  auto scanner = make_scanner();
-  nest::LineState line_state;
-  std::vector<std::string> texts;
-  for (const std::string& line : lines) {
-    scanner.scan(line, {' ', ' ', ' ', ' ', '1'}, line_state, out.streams());
-    texts.emplace_back(scanner.scan_text());
-  }
-  return texts;
-}
-
-/// Calls `found(text)` for each of `texts` once per iteration: a keyword search on its own.
-template <typename Found>
-void find_in_texts(benchmark::State& state, const std::vector<std::string>& texts, Found found) {
-  for (auto _ : state) {
-    int hits = 0;
-    for (const std::string& text : texts) {
-      hits += found(text) ? 1 : 0;
-    }
-    benchmark::DoNotOptimize(hits);
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(texts.size()));
 }
 
 }  // namespace bench

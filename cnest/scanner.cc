@@ -19,76 +19,9 @@ constexpr std::size_t kWidth = nest::kTextWidth;
 using nest::is_digit;
 using nest::is_lower;
 
-bool ends_statement(char c) {
-  return c == ' ' || c == ';' || c == ')' || c == '{' || c == '}';
-}
-
-}  // namespace
-
-bool find(std::string_view text, std::string_view key, int flags) {
-  if (key.size() > kWidth) {
-    return false;
-  }
-  // Only the significant part of the field is stored; every column after it is blank.
-  text = nest::trimmed(text.substr(0, std::min(text.size(), kWidth)));
-  const std::size_t last_start = kWidth - key.size();  // the last start position, from 0
-  // The key up to its last non-blank character must lie inside `text`; its trailing blanks may
-  // run on into the blank columns after it.
-  const std::string_view core = nest::trimmed(key);
-  const auto at = [&](std::size_t column) { return column < text.size() ? text[column] : ' '; };
-
-  // An occurrence with only blanks before it starts at the first non-blank column or earlier.
-  const std::size_t first_nonblank = std::min(text.find_first_not_of(' '), text.size());
-  std::size_t stop = (flags & kFirstWord) != 0 ? std::min(first_nonblank, last_start) : last_start;
-  // A key of blanks alone fits anywhere in the blank columns; past the column after the text
-  // every start looks the same, so none later is worth trying.
-  stop = std::min(stop, text.size() + 1);
-  // A key that starts with a non-blank and must have only blanks before it can start nowhere but
-  // at the first non-blank column: no search is needed.
-  const bool first_word_only = (flags & kFirstWord) != 0 && !key.empty() && key.front() != ' ';
-  const auto next_start = [&](std::size_t from) {
-    if (first_word_only) {
-      return from <= first_nonblank && text.compare(first_nonblank, core.size(), core) == 0
-                 ? first_nonblank
-                 : std::string_view::npos;
-    }
-    return core.empty() ? from : text.find(core, from);
-  };
-  for (std::size_t p = next_start(0); p != std::string_view::npos && p <= stop;
-       p = next_start(p + 1)) {
-    bool blanks_follow = true;
-    for (std::size_t k = core.size(); k < key.size(); ++k) {
-      if (at(p + k) != ' ') {
-        blanks_follow = false;
-        break;
-      }
-    }
-    if (!blanks_follow) {
-      continue;
-    }
-    const char before = p == 0 ? ' ' : at(p - 1);
-    const char after = at(p + key.size());
-    if ((flags & kNoWordAfter) != 0 && (is_digit(after) || is_lower(after))) {
-      continue;
-    }
-    if ((flags & kNoLetterAfter) != 0 && is_lower(after)) {
-      continue;
-    }
-    if ((flags & kStatementBefore) != 0 && !ends_statement(before)) {
-      continue;
-    }
-    return true;
-  }
-  return false;
-}
-
-namespace {
-
 // Inside a comment every column is a blank except a "/" or a "*", which may begin "/*" or "*/":
 // moves `i` on to the next of those (or the end) and puts one blank in the scan text for
 // the columns passed, unless one stands at its end already.
-//
-// performance-critical; please benchmark any changes.
 void skip_comment(std::string_view line, std::size_t& i, char* out, std::size_t& length) {
   const auto comment_mark = [](char c) { return c == '/' || c == '*'; };
 #if NEST_SSE2
@@ -100,7 +33,12 @@ void skip_comment(std::string_view line, std::size_t& i, char* out, std::size_t&
       },
       comment_mark);
 #else
-  const std::size_t j = nest::portable::find_byte(line, i, comment_mark);
+  const std::size_t j = nest::portable::find_byte(
+      line, i,
+      [](nest::portable::Word word) {
+        return nest::portable::equal_marks(word, '/') | nest::portable::equal_marks(word, '*');
+      },
+      comment_mark);
 #endif
   if (j > i) {
     if (length == 0 || out[length - 1] != ' ') {
@@ -112,12 +50,12 @@ void skip_comment(std::string_view line, std::size_t& i, char* out, std::size_t&
 
 }  // namespace
 
-bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::LineState& state,
+bool Scanner::character_steps(nest::PaddedView b, const nest::Form& form, nest::LineState& state,
                               nest::Streams& streams) {
   // The columns past the end of `b` are blanks up to column 5000. A blank changes no state; it
   // only adds one blank to the scan text, unless one stands at its end already. So the steps run
   // over the line's own characters and the blank columns after them are settled at once.
-  const std::string_view line = nest::columns(b, 0, kWidth);
+  const nest::PaddedView line = b.first(kWidth);
   nest::Nesting& braces = state.primary;
   bool insingle = false;
   bool indouble = false;
@@ -260,7 +198,7 @@ bool Scanner::character_steps(std::string_view b, const nest::Form& form, nest::
   return insingle || indouble;
 }
 
-void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& state,
+void Scanner::scan(nest::PaddedView b, const nest::Form& form, nest::LineState& state,
                    nest::Streams& streams) {
   nest::Nesting& braces = state.primary;
   nest::Nesting& conditionals = state.secondary;
@@ -279,8 +217,8 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
   const std::string_view a = scan_text();
 
   // The rows of preprocessor conditionals, tried in order, the first that matches deciding:
-  // find(a, key, kFirstWord) for the keys "#if", "# if"; "#else", "# else", "#elif", "# elif";
-  // "#endif", "# endif". kFirstWord leaves them only the first non-blank column and tests
+  // the model's c_find(a, key, 2) for the keys "#if", "# if"; "#else", "# else", "#elif",
+  // "# elif"; "#endif", "# endif". Flag 2 leaves them only the first non-blank column and tests
   // nothing after them; blank runs are collapsed, so the first character that is not a blank is
   // the first or second, and the word after the "#" and the one blank that may follow it decide.
   const std::size_t first = !a.empty() && a[0] == ' ' ? 1 : 0;
@@ -301,9 +239,9 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     }
   }
 
-  // The jumps and the case labels, in one pass: find(a, key, flags) for "go to" and "goto" with
-  // kStatementBefore | kNoLetterAfter; "return", "break", "continue", "exit" and "case" with
-  // kStatementBefore | kNoWordAfter; "default " and "default:" with kStatementBefore.
+  // The jumps and the case labels, in one pass: the model's c_find(a, key, 576) for "go to" and
+  // "goto"; c_find(a, key, 544) for "return", "break", "continue", "exit" and "case";
+  // c_find(a, key, 512) for "default " and "default:".
   const StatementWords words = statement_words();
   state.jump = words.jump;
   if (words.label) {
@@ -347,7 +285,7 @@ constexpr Key kDefault = key_of("default");
 Scanner::StatementWords Scanner::statement_words() const {
   // Every jump and case label key must follow a blank, ";", ")", "{", "}" or the start of the
   // text, so only the starts of statements need looking at, with exactly the conditions that
-  // find tests for the keys' flags (kStatementBefore, and what each tests after the key).
+  // c_find tests for the keys' flags (512, and what each tests after the key).
   const std::string_view a = scan_text();
   const std::size_t n = a.size();
   StatementWords words;
@@ -369,12 +307,12 @@ Scanner::StatementWords Scanner::statement_words() const {
       return !is_digit(at(p + size)) && !is_lower(at(p + size));
     };
     switch (a[p]) {
-      case 'g':  // "goto" and "go to", kNoLetterAfter
+      case 'g':  // "goto" and "go to", 576: no letter after
         if ((is(kGoto) && !is_lower(at(p + 4))) || (is(kGoTo) && !is_lower(at(p + 5)))) {
           words.jump = true;
         }
         break;
-      case 'r':  // kNoWordAfter: no digit or letter after
+      case 'r':  // 544: no digit or letter after
         words.jump = words.jump || (is(kReturn) && no_word_after(6));
         break;
       case 'b':

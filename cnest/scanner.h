@@ -13,30 +13,16 @@
 
 namespace cnest {
 
-/// Condition bits of the C `find`; other bits are ignored.
-inline constexpr int kFirstWord = 2;          ///< only blanks stand before the match
-inline constexpr int kNoWordAfter = 32;       ///< the character after is no digit or letter a-z
-inline constexpr int kNoLetterAfter = 64;     ///< the character after is no letter a-z
-inline constexpr int kStatementBefore = 512;  ///< the character before is " ", ";", ")", "{", "}"
-
-/// Searches `text` (a blank-padded field: every column past its end up to column 5000 is blank)
-/// for `key`, case-sensitive, at start positions 1, 2, ... up to 5000 - length of key + 1.
-/// Returns true when an occurrence meets every condition set in `flags`. Before column 1 and
-/// after column 5000 stands a blank.
-///
-/// The general search: the scanner's per-line step uses matchers of its own, each standing for
-/// the calls of find that it names; the differential test checks the step against a model
-/// that calls find itself.
-bool find(std::string_view text, std::string_view key, int flags);
-
 /// The per-line step of cnest: braces, comments, quotes, preprocessor conditionals, jumps and
 /// case labels. The primary nesting of the line state is the brace level, the secondary one the
 /// level of preprocessor conditionals.
 ///
 /// Its rules stand one by one, as plainly as they can be written, in the literal model of
-/// tests/model/c_model.cc, which searches with find alone; the differential test checks this
-/// scanner against the model, step by step, on random sources. Where this scanner uses a matcher
-/// of its own, the comment at the matcher names the find call that it stands for.
+/// tests/model/c_model.cc, which searches the scan text `a` with its keyword search
+/// `c_find(a, key, flags)` alone (flags: 2 only blanks before, 32 no digit or letter after, 64 no
+/// letter after, 512 a blank, ";", ")", "{" or "}" before). The differential test checks this
+/// scanner against the model, step by step, on random sources. This scanner uses matchers
+/// instead; the comment at each names the model's c_find calls that it stands for.
 class Scanner : public nest::BlockScanner {
  public:
   /// Sets the line's nesting values and flags: the brace level and its marks, the conditional
@@ -46,7 +32,7 @@ class Scanner : public nest::BlockScanner {
   /// on the console for every "{" met at brace level 0.
   ///
   /// performance-critical; please benchmark any changes.
-  void scan(std::string_view b, const nest::Form& form, nest::LineState& state,
+  void scan(nest::PaddedView b, const nest::Form& form, nest::LineState& state,
             nest::Streams& streams) override;
 
   /// Reports "Some nest levels unclosed at end" when a brace level or a conditional is open.
@@ -58,22 +44,18 @@ class Scanner : public nest::BlockScanner {
   /// blank runs collapsed, nothing after a "//" comment start. Columns past its end are blank.
   std::string_view scan_text() const { return {storage_.data() + 1, scan_length_}; }
 
-  /// True while a "/*" comment is open at the end of the last line scanned.
-  bool incomment() const { return incomment_; }
-
  private:
   // Runs the character step over `b`: builds the scan text, follows the comment and quote
   // state and counts braces. Returns true when a quoted literal is still open at the end.
   //
   // performance-critical; please benchmark any changes.
-  bool character_steps(std::string_view b, const nest::Form& form, nest::LineState& state,
+  bool character_steps(nest::PaddedView b, const nest::Form& form, nest::LineState& state,
                        nest::Streams& streams);
 
   bool incomment_ = false;  // inside a "/*" comment; carried over line ends
-  // Whether the scan text holds a jump statement and a case label: find(scan_text(), key,
-  // kStatementBefore | kNoLetterAfter) for "go to" and "goto"; with kStatementBefore |
-  // kNoWordAfter for "return", "break", "continue", "exit" (jumps) and "case" (a label); with
-  // kStatementBefore for "default " and "default:" (labels).
+  // Whether the scan text holds a jump statement and a case label: the model's c_find(a, key,
+  // 576) for "go to" and "goto"; c_find(a, key, 544) for "return", "break", "continue", "exit"
+  // (jumps) and "case" (a label); c_find(a, key, 512) for "default " and "default:" (labels).
   struct StatementWords {
     bool jump = false;
     bool label = false;

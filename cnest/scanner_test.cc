@@ -7,90 +7,20 @@
 #include <string>
 
 #include "core/formline.h"
+#include "core/padded_text.h"
 #include "core/test_support.h"
 
 namespace cnest {
 namespace {
-
-struct FindCase {
-  const char* name;
-  std::string text;
-  std::string key;
-  int flags;
-  bool found;
-};
-
-TEST(CFindTest, ConditionBits) {
-  const FindCase cases[] = {
-      {"no conditions: any occurrence", "xreturnx", "return", 0, true},
-      {"case matters", "RETURN", "return", 0, false},
-      {"not there", "retur", "return", 0, false},
-
-      {"first word at column 1", "#if x", "#if", kFirstWord, true},
-      {"first word after blanks", "   #if x", "#if", kFirstWord, true},
-      {"first word: character after not tested", " #ifdef x", "#if", kFirstWord, true},
-      {"first word: after code", " x = 1; #if y", "#if", kFirstWord, false},
-      {"first word: second occurrence never passes", "#endif #if", "#if", kFirstWord, false},
-
-      {"no word after: semicolon", "return;", "return", kNoWordAfter, true},
-      {"no word after: end of text", "x return", "return", kNoWordAfter, true},
-      {"no word after: underscore", "return_value = 0;", "return", kNoWordAfter, true},
-      {"no word after: letter", "returns;", "return", kNoWordAfter, false},
-      {"no word after: digit", "exit1();", "exit", kNoWordAfter, false},
-      {"no word after: later occurrence passes", "exits exit(1)", "exit", kNoWordAfter, true},
-
-      {"no letter after: digit", "goto1;", "goto", kNoLetterAfter, true},
-      {"no letter after: letter", "gotox;", "goto", kNoLetterAfter, false},
-      {"no letter after: upper case is no lower-case letter", "gotoX", "goto", kNoLetterAfter,
-       true},
-
-      {"statement before: start of text", "return;", "return", kStatementBefore, true},
-      {"statement before: blank", "x return;", "return", kStatementBefore, true},
-      {"statement before: semicolon", "x;return;", "return", kStatementBefore, true},
-      {"statement before: closing paren", "if(x)return;", "return", kStatementBefore, true},
-      {"statement before: opening brace", "{return;", "return", kStatementBefore, true},
-      {"statement before: closing brace", "}return;", "return", kStatementBefore, true},
-      {"statement before: opening paren", "x=(return);", "return", kStatementBefore, false},
-      {"statement before: letter", "mycase:", "case", kStatementBefore, false},
-      {"statement before: dot", "a.exit(1);", "exit", kStatementBefore, false},
-      {"statement before: later occurrence passes", "xbreak break;", "break", kStatementBefore,
-       true},
-
-      {"544: both sides", "case 3:", "case", kStatementBefore | kNoWordAfter, true},
-      {"544: fails after", "case1 = 2;", "case", kStatementBefore | kNoWordAfter, false},
-      {"576: digit after", "goto1;", "goto", kStatementBefore | kNoLetterAfter, true},
-      {"both conditions at one occurrence", "xgoto goto", "goto", kStatementBefore | kNoLetterAfter,
-       true},
-      {"each condition met only by another occurrence", "xgoto gotoy", "goto",
-       kStatementBefore | kNoLetterAfter, false},
-      {"other bits are ignored", "xreturnx", "return", 1 | 8 | 128 | 256 | 1024, true},
-
-      {"key ending in a blank reaches the padding", "default", "default ", kStatementBefore, true},
-      {"key ending in a blank needs a blank", "x default:", "default ", kStatementBefore, false},
-      {"key of blanks fits after the text", "x", " ", kStatementBefore, true},
-      {"empty text", "", "return", 0, false},
-  };
-  for (const FindCase& c : cases) {
-    EXPECT_EQ(cnest::find(c.text, c.key, c.flags), c.found) << c.name;
-  }
-}
-
-TEST(CFindTest, EdgesOfTheField) {
-  // A key that ends in a blank fits only where the field still has room for the blank.
-  EXPECT_TRUE(cnest::find(std::string(4991, 'x') + " default", "default ", kStatementBefore));
-  EXPECT_FALSE(cnest::find(std::string(4992, 'x') + " default", "default ", kStatementBefore));
-  // Past column 5000 stands a blank; the text beyond it is not part of the field.
-  EXPECT_TRUE(cnest::find(std::string(4993, 'x') + " return", "return", kNoWordAfter));
-  EXPECT_FALSE(cnest::find(std::string(5000, 'x') + "return", "return", 0));
-  EXPECT_FALSE(cnest::find("return", std::string(5001, 'r'), 0));
-}
 
 const nest::Form kLine1 = {' ', ' ', ' ', ' ', '1'};
 
 // One scanner stepped over lines, with the renderer's one duty between lines left to scan().
 struct Stepper {
   explicit Stepper(bool tofile = false) : out(tofile) {}
-  void step(std::string_view line) { scanner.scan(line, kLine1, state, out.streams()); }
+  void step(std::string_view line) {
+    scanner.scan(nest::PaddedString(line), kLine1, state, out.streams());
+  }
 
   Scanner scanner;
   nest::LineState state;

@@ -1,12 +1,9 @@
 #include "core/diagram.h"
 
 #include <cerrno>
-#include <memory>
 #include <string>
-#include <system_error>
 #include <utility>
 
-#include "core/line_feed.h"
 #include "core/output_file.h"
 #include "core/platform.h"
 #include "core/reader.h"
@@ -56,18 +53,16 @@ void write_heading(std::string_view filnam, const Frame& frame, Streams& streams
   listing.record("");
 }
 
-// The listing loop: each line from `lines` (a LineReader or a LineFeed) through the scanner and
-// the renderer.
+// The listing loop: each line from `lines` through the scanner and the renderer.
 //
 // performance-critical; please benchmark any changes.
-template <typename Lines>
-void list_lines(Lines& lines, const Frame& frame, BlockScanner& scanner, Streams& streams) {
+void list_lines(LineReader& lines, const Frame& frame, BlockScanner& scanner, Streams& streams) {
   Form form;
   form.fill(' ');
   LineState state;
   GlyphTable glyphs;
-  std::string_view b;
-  std::string_view last;  // the report at the end quotes the last line
+  PaddedView b;
+  PaddedView last;  // the report at the end quotes the last line
   while (lines.next(b, form, streams)) {
     scanner.scan(b, form, state, streams);
     formline(b, state, form, frame.render, glyphs, streams);
@@ -79,22 +74,10 @@ void list_lines(Lines& lines, const Frame& frame, BlockScanner& scanner, Streams
 }  // namespace
 
 void list_source(ByteSource& source, std::string_view filnam, const Frame& frame,
-                 BlockScanner& scanner, Streams& streams, Reading reading) {
+                 BlockScanner& scanner, Streams& streams) {
   write_heading(filnam, frame, streams);
-  std::unique_ptr<LineFeed> feed;
-  if (reading == Reading::kAhead) {
-    try {
-      feed = std::make_unique<LineFeed>(source, frame.maxlen, streams.tofile, frame.read_ahead);
-    } catch (const std::system_error&) {
-      // No thread to be had: the lines are read in turn.
-    }
-  }
-  if (feed != nullptr) {
-    list_lines(*feed, frame, scanner, streams);
-  } else {
-    LineReader reader(source, frame.maxlen);
-    list_lines(reader, frame, scanner, streams);
-  }
+  LineReader reader(source, frame.maxlen);
+  list_lines(reader, frame, scanner, streams);
 }
 
 void diagram(std::string_view filnam, std::string_view filnam2, const Frame& frame,
@@ -126,15 +109,8 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
     return;
   }
   Sink file(output.fd(), output_name);
-  const bool threads = frame.threads == Threads::kWherever ||
-                       (frame.threads == Threads::kWherePaying && platform::several_processors());
-  if (threads && output.regular()) {
-    file.write_behind();
-  }
   Streams streams{console, file, true};
-  list_source(source, filnam, frame, scanner, streams,
-              threads && output.regular() && source_info.regular ? Reading::kAhead
-                                                                  : Reading::kInTurn);
+  list_source(source, filnam, frame, scanner, streams);
   output.finish(file, console);
 }
 

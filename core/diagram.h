@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "core/formline.h"
-#include "core/line_feed.h"
+#include "core/padded_text.h"
 #include "core/streams.h"
 #include "core/text.h"
 
@@ -18,7 +18,7 @@ class BlockScanner {
 
   /// Works out from the line `b` (as read) its nesting values and flags in `state`, for the
   /// renderer call that follows. May write diagnostics and console echoes.
-  virtual void scan(std::string_view b, const Form& form, LineState& state, Streams& streams) = 0;
+  virtual void scan(PaddedView b, const Form& form, LineState& state, Streams& streams) = 0;
 
   /// Called once after the last line with that line (empty when the source had none) and `form`
   /// as the renderer left it: reports blocks still open.
@@ -26,43 +26,24 @@ class BlockScanner {
                       Streams& streams) = 0;
 };
 
-/// Where a listing run uses threads of its own besides the one that lists: one that reads the
-/// lines a batch ahead, and one that writes the listing file behind. Both only between regular
-/// files, whose reading and writing never wait for long, so that the threads can always be
-/// stopped when the run fails. The listing is the same either way.
-enum class Threads {
-  kWherePaying,  ///< between regular files, when the process has a second processor to use
-  kWherever,     ///< between regular files, even on one processor (so tests take the paths)
-  kNone,         ///< nowhere: everything in turn
-};
-
 /// What one program's listing run is made of, apart from its scanner.
 struct Frame {
   int ruler_indent = 13;  ///< blanks before the 80-column ruler
   int maxlen = 160;       ///< lines longer than this draw a warning
   RenderSettings render;  ///< how each record is drawn
-  Threads threads = Threads::kWherePaying;
-  ReadAhead read_ahead;  ///< how far, when the lines are read ahead
-};
-
-/// How list_source reads the lines of its source.
-enum class Reading {
-  kInTurn,  ///< each line when the listing needs it
-  kAhead,   ///< a batch ahead, on a thread of its own (in turn when no thread can be started)
 };
 
 /// Lists `source` into `streams`: the page header (when listing to a file, naming `filnam`, its
 /// controls shown as '?' by shown_safely), the ruler and an empty record, then every line through
 /// `scanner` and the renderer, then the scanner's end-of-file check.
 void list_source(ByteSource& source, std::string_view filnam, const Frame& frame,
-                 BlockScanner& scanner, Streams& streams, Reading reading = Reading::kInTurn);
+                 BlockScanner& scanner, Streams& streams);
 
 /// The listing run of a program: opens the source `filnam` (trailing blanks are not part of a
 /// name), sends the listing to the screen when `filnam2` is blank or starts with a character that
-/// sorts below the blank, else creates or replaces the file `filnam2`, and lists, with threads
-/// where `frame.threads` says. Refuses standard output redirected into the source, and an
-/// output that the run reads (see Output). Throws Fatal when a file cannot be opened, read or
-/// written; the old listing is then as it was.
+/// sorts below the blank, else creates or replaces the file `filnam2`, and lists. Refuses
+/// standard output redirected into the source, and an output that the run reads (see Output).
+/// Throws Fatal when a file cannot be opened, read or written; the old listing is then as it was.
 void diagram(std::string_view filnam, std::string_view filnam2, const Frame& frame,
              BlockScanner& scanner, Sink& console);
 

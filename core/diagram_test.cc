@@ -23,7 +23,7 @@ const std::string kIdlRuler = std::string(13, ' ') + kRuler + "\r\n\r\n";
 class LevelZero : public BlockScanner {
  public:
   explicit LevelZero(bool report_at_end = false) : report_at_end_(report_at_end) {}
-  void scan(std::string_view, const Form&, LineState& state, Streams&) override {
+  void scan(PaddedView, const Form&, LineState& state, Streams&) override {
     state.primary.toplev = state.primary.oldlev;
     state.primary.newlev = state.primary.oldlev;
     state.primary.nmark = 0;
@@ -198,37 +198,6 @@ TEST_F(DiagramTest, FailuresOfTheEnvironment) {
   if (std::filesystem::exists("/dev/full")) {
     EXPECT_EQ(run(path("a.pro"), "/dev/full"),
               "cannot write '/dev/full': No space left on device");
-  }
-}
-
-TEST_F(DiagramTest, ThreadsChangeNothingInTheListing) {
-  // From a file into a file the lines may be read ahead and the listing written behind, each on
-  // a thread of its own; what each stream gets must not change, the warnings of the reader and
-  // the report at the end included. Taken here whatever the number of processors, on a listing
-  // of several write buffers and read batches.
-  std::string source;
-  for (int k = 0; k < 30000; ++k) {
-    source += k % 7 == 0 ? "\f" + std::string(200, 'w') + "\r\n"
-                         : "\tline " + std::to_string(k) + std::string(static_cast<std::size_t>(k % 90), '-') + "\n";
-  }
-  write_file("a.pro", source);
-
-  Captured in_turn(true);
-  ByteSource bytes(source);
-  LevelZero reference(true);
-  list_source(bytes, path("a.pro"), idl_frame(), reference, in_turn.streams());
-  ASSERT_GT(in_turn.file().size(), std::size_t{2} << 20);
-
-  for (const Threads threads : {Threads::kWherever, Threads::kNone, Threads::kWherePaying}) {
-    console_.clear();
-    Frame frame = idl_frame();
-    frame.threads = threads;
-    LevelZero scanner(true);
-    Sink console(&console_);
-    diagram(path("a.pro"), path("a.lst"), frame, scanner, console);
-    console.flush();
-    EXPECT_TRUE(read_file("a.lst") == in_turn.file()) << static_cast<int>(threads);
-    EXPECT_EQ(console_, in_turn.console()) << static_cast<int>(threads);
   }
 }
 

@@ -28,8 +28,6 @@ constexpr std::int64_t kGutter = 13;  // flag column and the 12 margin columns b
 constexpr std::int64_t kTextRoom = kRecordWidth - kGutter;  // 4987 columns of text
 
 // Sets `size` bytes to `c`; the few columns of most margins in one or two moves.
-//
-// performance-critical; please benchmark any changes.
 [[gnu::always_inline]] inline void fill_bytes(char* to, char c, std::size_t size) {
   if (size > 32) {
     std::memset(to, c, size);
@@ -122,8 +120,6 @@ class Record {
 
 // Reports a negative value among the four of a nesting, sets each negative one to 0, then
 // makes the top level the larger of old and new level and raises the mark count to the change.
-//
-// performance-critical; please benchmark any changes.
 [[gnu::always_inline]] inline void check_and_normalise(Nesting& n, const Form& form,
                                                        Streams& streams, std::string_view b) {
   if ((n.oldlev | n.toplev | n.newlev | n.nmark) < 0) {

@@ -111,9 +111,6 @@ int write_all(int fd, std::string_view bytes);
 /// Closes `fd`. Returns 0 or the error: a file system may report a failed write only here.
 int close(int fd);
 
-/// Whether `fd` is a terminal (a console).
-bool is_terminal(int fd);
-
 /// Whether this process may run on two processors or more.
 bool several_processors();
 

@@ -300,10 +300,6 @@ int close(int fd) {
   return ::close(fd) == 0 ? 0 : errno;
 }
 
-bool is_terminal(int fd) {
-  return ::isatty(fd) == 1;
-}
-
 bool several_processors() {
 #if defined(__linux__)
   // The processors this process may run on, which may be fewer than the machine has.

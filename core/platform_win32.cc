@@ -261,10 +261,6 @@ int close(int fd) {
   return _close(fd) == 0 ? 0 : errno;
 }
 
-bool is_terminal(int fd) {
-  return _isatty(fd) != 0;
-}
-
 bool several_processors() {
   DWORD_PTR process = 0;
   DWORD_PTR system = 0;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/padded_text.h"
 #include "core/streams.h"
 #include "core/text.h"
 
@@ -15,9 +16,9 @@ namespace nest {
 /// The line reader's buffers, kept for the whole run so that no line allocates.
 struct LineBuffer {
   /// The expanded line: columns 1 to length; every column past it is a blank.
-  std::string_view view() const { return {expanded.data(), length}; }
+  PaddedView view() const { return PaddedView::over(expanded.data(), length); }
 
-  std::array<char, kTextWidth> expanded{};  ///< the expanded line
+  std::array<char, kTextWidth + kPadding> expanded{};  ///< the expanded line, then the padding
   std::size_t length = 0;                   ///< significant length of `expanded` (may be 0)
 };
 
@@ -43,9 +44,7 @@ class LineReader {
   /// for it what it writes (a page break, warnings). False at the end of the source, leaving
   /// `form` as it is. A line stays valid until the next call that gives a line: after the end,
   /// the last line stays valid, as the report at the end quotes it.
-  ///
-  /// performance-critical; please benchmark any changes.
-  bool next(std::string_view& line, Form& form, Streams& streams) {
+  bool next(PaddedView& line, Form& form, Streams& streams) {
     if (irdlin(source_, streams, maxlen_, lines_[current_], linecount_, form)) {
       return false;
     }

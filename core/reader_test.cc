@@ -30,10 +30,10 @@ Read read_all(std::string_view source, bool tofile = true, int maxlen = 160) {
   Form form;
   form.fill(' ');
   while (!irdlin(input, out.streams(), maxlen, line, result.linecount, form)) {
-    result.lines.emplace_back(line.view());
+    result.lines.emplace_back(line.view().text());
     result.forms.emplace_back(form.begin(), form.end());
   }
-  EXPECT_EQ(line.view(), "");
+  EXPECT_EQ(line.view().text(), "");
   result.file = out.file();
   result.console = out.console();
   return result;

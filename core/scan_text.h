@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "core/padded_text.h"
 #include "core/simd.h"
 
 namespace nest {
@@ -15,14 +16,15 @@ namespace nest {
 /// `length` past what it copied and returns true when that held a character other than a blank.
 /// `out` must have room for 16 bytes past the copy; `out[-1]` must be readable.
 ///
-/// Works 16 columns at a time where SSE2 is there, column by column in the portable build.
+/// Works 16 columns at a time where SSE2 is there, 8 at a time in the portable build; the last
+/// block reads into the line's padding.
 /// Always inlined: in the caller's loop the compiler keeps its byte constants in registers
 /// instead of building them again at every call.
 ///
 /// performance-critical; please benchmark any changes.
 template <char... kStops>
-[[gnu::always_inline]] inline bool copy_lowered_run(std::string_view line, std::size_t& i,
-                                                    char* out, std::size_t& length) {
+[[gnu::always_inline]] inline bool copy_lowered_run(PaddedView line, std::size_t& i, char* out,
+                                                    std::size_t& length) {
   bool nonblank = false;
 #if NEST_SSE2
   while (i < line.size()) {
@@ -47,15 +49,24 @@ template <char... kStops>
   }
 #else
   while (i < line.size()) {
-    const char c = line[i];
-    if (((c == kStops) || ...) || (c == ' ' && length > 0 && out[length - 1] == ' ')) {
-      break;
-    }
-    if (c != ' ') {
+    const std::size_t left = line.size() - i;
+    const portable::Word bytes = portable::load_word(line.data() + i);
+    portable::store_word(out + length, portable::lowered(bytes));
+    const portable::Word blanks = portable::equal_marks(bytes, ' ');
+    const portable::Word blank_before = length > 0 && out[length - 1] == ' ' ? 0x80U : 0U;
+    portable::Word marks = 0;
+    ((marks |= portable::equal_marks(bytes, kStops)), ...);
+    const portable::Word end = left < 8 ? portable::Word{0x80} << (8 * left) : 0;
+    const portable::Word stops = marks | (blanks & ((blanks << 8) | blank_before)) | end;
+    const std::size_t count = stops == 0 ? 8 : portable::first_marked(stops);
+    if ((~blanks & portable::kHigh & portable::first_bytes(count)) != 0) {
       nonblank = true;
     }
-    out[length++] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    ++i;
+    i += count;
+    length += count;
+    if (stops != 0) {
+      return nonblank;
+    }
   }
 #endif
   return nonblank;
@@ -63,9 +74,11 @@ template <char... kStops>
 
 /// Calls `check(p)`, in order, for every column `p` of the scan text `a` that holds the first
 /// two characters of a key, given in `pairs` (two characters each), and follows one of the
-/// characters of `starts` (column 0 follows the blank at a.data()[-1]). The caller's check
-/// decides the rest. Looking at fewer candidates one by one matters more than the few compares
-/// it takes: their number, from line to line, is what the processor cannot foresee.
+/// characters of `starts` (column 0 follows the blank at a.data()[-1]). The portable form also
+/// calls it for columns that hold only the first character of a key: the caller's check
+/// decides the rest, the key's characters included. In the vector form, looking at fewer
+/// candidates one by one matters more than the few compares it takes: their number, from line
+/// to line, is what the processor cannot foresee.
 ///
 /// The storage of `a` must be readable one byte before it and 17 bytes past its end; what
 /// stands past the end may be anything. Always inlined, so that the keys are constants.
@@ -100,18 +113,27 @@ template <typename Check>
       candidates &= candidates - 1;
     }
   }
-#endif
-  for (; p < n; ++p) {
-    const char next = p + 1 < n ? a[p + 1] : ' ';
-    bool key = false;
-    for (std::size_t k = 0; k + 1 < pairs.size(); k += 2) {
-      key = key || (a[p] == pairs[k] && next == pairs[k + 1]);
+#else
+  for (; p < n; p += 8) {
+    const portable::Word before = portable::load_word(a.data() + p - 1);
+    const portable::Word here = portable::load_word(a.data() + p);
+    portable::Word after_start = 0;
+    for (const char c : starts) {
+      after_start |= portable::equal_marks(before, c);
     }
-    if (key &&
-        starts.find(a.data()[static_cast<std::ptrdiff_t>(p) - 1]) != std::string_view::npos) {
-      check(p);
+    // Only the first character of each key: a word test costs more here than a block compare
+    // does, and the check looks at the second character anyway.
+    portable::Word key_start = 0;
+    for (std::size_t k = 0; k + 1 < pairs.size(); k += 2) {
+      key_start |= portable::equal_marks(here, pairs[k]);
+    }
+    portable::Word candidates = key_start & after_start & portable::first_bytes(n - p);
+    while (candidates != 0) {
+      check(p + portable::first_marked(candidates));
+      candidates &= candidates - 1;
     }
   }
+#endif
 }
 
 }  // namespace nest

@@ -4,25 +4,19 @@
 // give the same results: the scalar build runs the whole test suite on the portable forms.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+
+#include "core/padded_text.h"
 
 #if defined(__SSE2__) && !defined(NEST_NO_SIMD)
 #define NEST_SSE2 1
 #include <emmintrin.h>
 #else
 #define NEST_SSE2 0
-#endif
-
-// Set where a sanitizer checks every read against the object it starts in.
-#if defined(__SANITIZE_ADDRESS__)
-#define NEST_CHECKED_READS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
-#define NEST_CHECKED_READS 1
-#endif
 #endif
 
 namespace nest {
@@ -83,6 +77,93 @@ std::size_t find_byte(std::string_view bytes, std::size_t from, const ByteTest& 
     }
   }
   return bytes.size();
+}
+
+/// Eight bytes as one word, the first of them in the lowest 8 bits whatever the byte order: the
+/// portable form of a block. A test of a word gives a "marks" word, with the high bit of each
+/// byte set where the test holds for that byte and every other bit clear; each test below is
+/// exact for every byte (no carry crosses from one byte into the next).
+using Word = std::uint64_t;
+inline constexpr Word kOnes = 0x0101010101010101ULL;
+inline constexpr Word kHigh = 0x8080808080808080ULL;
+inline constexpr Word kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+
+inline Word load_word(const char* from) {
+  Word word = 0;
+  std::memcpy(&word, from, 8);
+  if constexpr (std::endian::native == std::endian::big) {
+    word = __builtin_bswap64(word);
+  }
+  return word;
+}
+
+inline void store_word(char* to, Word word) {
+  if constexpr (std::endian::native == std::endian::big) {
+    word = __builtin_bswap64(word);
+  }
+  std::memcpy(to, &word, 8);
+}
+
+/// The marks of the bytes equal to `c`.
+inline Word equal_marks(Word word, char c) {
+  const Word x = word ^ (kOnes * static_cast<unsigned char>(c));
+  return ~(((x & kLow7) + kLow7) | x) & kHigh;
+}
+
+/// The marks of the bytes outside 32 to 127: from 128 on, or below 32 (adding 96 to the low seven
+/// bits carries into the high bit exactly from 32 on).
+inline Word outside_printable_marks(Word word) {
+  return (word | ~((word & kLow7) + kOnes * 96)) & kHigh;
+}
+
+/// The marks of the bytes from 33 to 127.
+inline Word printable_nonblank_marks(Word word) {
+  return ~word & ((word & kLow7) + kOnes * 95) & kHigh;
+}
+
+/// The marks of the bytes that are not a blank.
+inline Word nonblank_marks(Word word) {
+  return ~equal_marks(word, ' ') & kHigh;
+}
+
+/// The word with A to Z lower-cased: the bytes from 65 to 90 get the bit of 32.
+inline Word lowered(Word word) {
+  const Word low = word & kLow7;
+  const Word upper = ~word & (low + kOnes * (128 - 'A')) & ~(low + kOnes * (128 - 'Z' - 1)) & kHigh;
+  return word | (upper >> 2);
+}
+
+/// The position (0 to 7) of the first byte marked in `marks`, which is not 0.
+inline std::size_t first_marked(Word marks) {
+  return static_cast<std::size_t>(__builtin_ctzll(marks)) / 8;
+}
+
+/// The marks of the first `count` bytes (0 to 8) of a word.
+inline Word first_bytes(std::size_t count) {
+  return count >= 8 ? ~Word{0} : (Word{1} << (8 * count)) - 1;
+}
+
+/// As find_byte above, a word of 8 bytes at a time, with `marks(word)` giving the marks of the
+/// bytes for which the test holds. Words are read only inside `bytes`: the last bytes are looked
+/// at in the word that ends `bytes`, without the bytes before them.
+template <typename WordTest, typename ByteTest>
+std::size_t find_byte(std::string_view bytes, std::size_t from, const WordTest& marks,
+                      const ByteTest& is) {
+  const std::size_t size = bytes.size();
+  if (size < 8) {
+    return find_byte(bytes, from, is);
+  }
+  for (; from + 8 <= size; from += 8) {
+    const Word found = marks(load_word(bytes.data() + from));
+    if (found != 0) {
+      return from + first_marked(found);
+    }
+  }
+  if (from < size) {
+    const Word found = marks(load_word(bytes.data() + size - 8)) >> (8 * (8 - (size - from)));
+    return found != 0 ? from + first_marked(found) : size;
+  }
+  return size;
 }
 
 }  // namespace portable
@@ -165,40 +246,21 @@ inline __m128i lowered(__m128i bytes) {
   return _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
 }
 
-/// The `left` bytes at `from` (1 to 15 of them), then zero bytes. Where the 16 bytes from `from`
-/// lie in one 4 KB block (pages are 4 KB or a multiple of it) they are loaded at once and the
-/// bytes past `left` masked off: a load cannot fault inside a page that holds a byte of the text,
-/// and nothing it reads past the text is used. Otherwise they go through memory. Loading them at
-/// once matters: the bytes were mostly written just before, and a load that gathers them from
-/// several recent stores stalls.
-///
-/// Under a sanitizer, which rightly sees a read past an object, they always go through memory.
-[[gnu::always_inline]] inline __m128i load_tail(const char* from, std::size_t left) {
-#if !defined(NEST_CHECKED_READS)
+/// The 16 columns of `line` from `i` on (i < line.size()). Where fewer than 16 are left, those
+/// come first and zero bytes follow, and `end` gets the bit of the first column past the line;
+/// otherwise `end` is 0. The block is read at once, inside the line's padding: the bytes were
+/// mostly written just before, and gathering them from several recent stores would stall.
+[[gnu::always_inline]] inline __m128i load_columns(PaddedView line, std::size_t i, unsigned& end) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
+  const std::size_t left = line.size() - i;
+  if (left >= 16) {
+    end = 0;
+    return bytes;
+  }
   static constexpr char kKeep[32] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
                                      0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
-  if ((reinterpret_cast<std::uintptr_t>(from) & 4095) <= 4096 - 16) {
-    const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeep + 16 - left));
-    return _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)), keep);
-  }
-#endif
-  alignas(16) char tail[16] = {};
-  std::memcpy(tail, from, left);
-  return _mm_load_si128(reinterpret_cast<const __m128i*>(tail));
-}
-
-/// The 16 columns of `line` from `i` on (i < line.size()), reading nothing outside the line.
-/// Where fewer than 16 are left, those come first and zero bytes follow, and `end` gets the bit
-/// of the first column past the line; otherwise `end` is 0.
-[[gnu::always_inline]] inline __m128i load_columns(std::string_view line, std::size_t i,
-                                                   unsigned& end) {
-  if (i + 16 <= line.size()) {
-    end = 0;
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
-  }
-  const std::size_t left = line.size() - i;
   end = 1U << left;
-  return load_tail(line.data() + i, left);
+  return _mm_and_si128(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeep + 16 - left)));
 }
 
 }  // namespace sse2
@@ -226,7 +288,7 @@ inline __m128i lowered(__m128i bytes) {
 #if NEST_SSE2
   return sse2::find_byte(bytes, from, sse2::outside_printable_bits, outside_printable);
 #else
-  return portable::find_byte(bytes, from, outside_printable);
+  return portable::find_byte(bytes, from, portable::outside_printable_marks, outside_printable);
 #endif
 }
 
@@ -237,7 +299,7 @@ inline __m128i lowered(__m128i bytes) {
 #if NEST_SSE2
   return sse2::find_byte(bytes, from, sse2::printable_nonblank_bits, printable_nonblank);
 #else
-  return portable::find_byte(bytes, from, printable_nonblank);
+  return portable::find_byte(bytes, from, portable::printable_nonblank_marks, printable_nonblank);
 #endif
 }
 
@@ -251,7 +313,7 @@ inline __m128i lowered(__m128i bytes) {
   return sse2::find_byte(
       bytes, from, [](__m128i block) { return ~sse2::bits_of(block, ' ') & 0xFFFFU; }, nonblank);
 #else
-  return portable::find_byte(bytes, from, nonblank);
+  return portable::find_byte(bytes, from, portable::nonblank_marks, nonblank);
 #endif
 }
 

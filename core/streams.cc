@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 #include <utility>
 
 #include "core/platform.h"
 #include "core/text_helpers.h"
-#include "core/worker.h"
 
 namespace nest {
 
@@ -48,19 +46,6 @@ Sink::Sink(std::string* memory) : memory_(memory), name_("memory") {}
 
 Sink::~Sink() = default;
 
-void Sink::write_behind() {
-  if (memory_ != nullptr || behind_) {
-    return;
-  }
-  behind_ = true;
-  auto larger = uninitialised_bytes(kBehindBufferSize);
-  if (used_ > 0) {
-    std::memcpy(larger.get(), buffer_.get(), used_);
-  }
-  buffer_ = std::move(larger);
-  capacity_ = kBehindBufferSize;
-}
-
 void Sink::blanks(std::size_t count) {
   while (count > 0) {
     if (used_ == capacity_) {
@@ -75,13 +60,11 @@ void Sink::blanks(std::size_t count) {
 
 void Sink::flush() {
   flush_buffer();
-  finish_background_write();
 }
 
 void Sink::write_through(std::string_view bytes) {
   flush_buffer();
   if (bytes.size() >= capacity_) {
-    finish_background_write();
     write_fd(bytes);
   } else {
     std::memcpy(buffer_.get(), bytes.data(), bytes.size());
@@ -98,37 +81,8 @@ void Sink::flush_buffer() {
   if (used_ == 0) {
     return;
   }
-  if (behind_ && writer_ == nullptr) {
-    try {
-      spare_ = uninitialised_bytes(capacity_);
-      writer_ = std::make_unique<Worker>();
-    } catch (const std::system_error&) {
-      behind_ = false;  // no thread to be had: write in the foreground
-    }
-  }
-  if (writer_ == nullptr) {
-    write_fd({buffer_.get(), used_});
-    used_ = 0;
-    return;
-  }
-  finish_background_write();
-  // After a failure nothing more is written: it is reported at the next wait, and the run ends.
-  writer_->start([this, bytes = std::string_view(buffer_.get(), used_)] {
-    if (behind_error_ == 0) {
-      behind_error_ = platform::write_all(fd_, bytes);
-    }
-  });
-  std::swap(buffer_, spare_);
+  write_fd({buffer_.get(), used_});
   used_ = 0;
-}
-
-void Sink::finish_background_write() {
-  if (writer_ != nullptr) {
-    writer_->wait();
-    if (behind_error_ != 0) {
-      throw system_failure("cannot write", name_, behind_error_);
-    }
-  }
 }
 
 void Sink::write_fd(std::string_view bytes) {
@@ -184,8 +138,6 @@ namespace {
 // The position of the first LF or CR in `bytes`, or npos; sets `plain` when every byte before
 // it lies in 32 to 127. Most lines are short and plain: their end is found a block at a time; a
 // long line, or one with a tab or a control byte, goes to memchr.
-//
-// performance-critical; please benchmark any changes.
 std::size_t line_end(std::string_view bytes, bool& plain) {
   constexpr std::size_t kShort = 128;
   if (const std::size_t end = plain_line_end(bytes, kShort); end != std::string_view::npos) {

@@ -14,8 +14,6 @@
 
 namespace nest {
 
-class Worker;
-
 /// `size` bytes left as they are, for a buffer that is written before it is read. (What
 /// std::make_unique_for_overwrite does, which not every standard library has yet.)
 inline std::unique_ptr<char[]> uninitialised_bytes(std::size_t size) {
@@ -66,18 +64,9 @@ class Sink {
   explicit Sink(std::string* memory);
   Sink(const Sink&) = delete;
   Sink& operator=(const Sink&) = delete;
-  /// Does not flush: a destructor cannot report a failure. Callers flush. Waits for a write
-  /// still going on in the background.
+  /// Does not flush: a destructor cannot report a failure. Callers flush.
   ~Sink();
 
-  /// From the next full buffer on, writes on a thread of its own while the caller fills the
-  /// next buffer, so that the copy into the kernel overlaps the work. What is written, and in
-  /// which order, does not change; a failed write is reported by the next buffer's write or by
-  /// flush(). Without threads, or for a sink in memory, writing stays in the foreground.
-  /// The buffers are then larger, so that the thread is woken less often.
-  void write_behind();
-
-  /// performance-critical; please benchmark any changes.
   void write(std::string_view bytes) {
     if (bytes.size() > capacity_ - used_) {
       write_through(bytes);
@@ -121,30 +110,21 @@ class Sink {
 
  private:
   static constexpr std::size_t kBufferSize = kRoom;
-  static constexpr std::size_t kBehindBufferSize = 16 * kRoom;
   void write_through(std::string_view bytes);
   void flush_buffer();
   void write_fd(std::string_view bytes);
-  // Waits for the background write, if any, and throws Fatal when it failed.
-  void finish_background_write();
 
   int fd_ = -1;
   std::string* memory_ = nullptr;
   std::string name_;
   std::unique_ptr<char[]> buffer_;  // made at the first write: many sinks of tests stay empty
-  std::size_t capacity_ = 0;        // size of buffer_ (and of spare_)
-  std::size_t used_ = 0;                // bytes buffered
-  bool behind_ = false;                 // write full buffers in the background
-  std::unique_ptr<char[]> spare_;       // the buffer being written in the background
-  int behind_error_ = 0;                // errno of the background write that failed
-  std::unique_ptr<Worker> writer_;      // started at the first full buffer written behind
+  std::size_t capacity_ = 0;        // size of buffer_
+  std::size_t used_ = 0;            // bytes buffered
 };
 
 /// Where a plain line ends: the position of the first byte of `bytes` outside 32 to 127, when
 /// that is a LF or a CR and lies in the first `limit` bytes; npos when no such byte lies there,
 /// or another one comes first.
-///
-/// performance-critical; please benchmark any changes.
 inline std::size_t plain_line_end(std::string_view bytes, std::size_t limit) {
   // Views made directly, not by substr: its check for a bad position is a call on every line.
   const std::string_view head(bytes.data(), std::min(limit, bytes.size()));

@@ -62,7 +62,6 @@ TEST_F(FileStreamsTest, WritesTheSameBytesInTheSameOrder) {
   ASSERT_EQ(platform::open_for_writing(path(), fd), 0);
   {
     Sink file(fd, "out");
-    file.write_behind();
     write_everything(file);
     file.flush();
   }
@@ -78,7 +77,6 @@ TEST_F(FileStreamsTest, AFailedWriteIsReportedOnceAndNothingMoreIsWritten) {
     GTEST_SKIP() << "no /dev/full";
   }
   Sink full(fd, "/dev/full");
-  full.write_behind();
   std::string failure;
   try {
     for (int k = 0; k < 100 && failure.empty(); ++k) {
@@ -90,29 +88,6 @@ TEST_F(FileStreamsTest, AFailedWriteIsReportedOnceAndNothingMoreIsWritten) {
   }
   EXPECT_EQ(failure, "cannot write '/dev/full': No space left on device");
   platform::close(fd);
-}
-
-TEST_F(FileStreamsTest, DestroyedWithoutFlushWhileWriting) {
-  // A failure elsewhere unwinds past the sink while a buffer may still be being written: the
-  // sink waits for it. What reached the file is the start of what was given, in whole buffers;
-  // the last buffer, never flushed, did not.
-  int fd = -1;
-  ASSERT_EQ(platform::open_for_writing(path(), fd), 0);
-  std::string given;
-  {
-    Sink file(fd, "out");
-    file.write_behind();
-    for (int k = 0; k < 200; ++k) {
-      const std::string chunk(Sink::kRoom / 2, static_cast<char>('a' + k % 26));
-      file.write(chunk);
-      given += chunk;
-    }
-  }
-  ASSERT_EQ(platform::close(fd), 0);
-  const std::string written = contents();
-  EXPECT_GT(written.size(), 0U);
-  EXPECT_LT(written.size(), given.size());
-  EXPECT_TRUE(given.starts_with(written));
 }
 
 // Lines of every length, ended by LF, CR LF and lone CRs, with line ends (a CR LF split among

@@ -21,8 +21,6 @@ inline bool is_lower(char c) {
 }
 
 /// `a` without its trailing blanks (possibly empty); the significant part of a padded text.
-///
-/// performance-critical; please benchmark any changes.
 [[gnu::always_inline]] inline std::string_view trimmed(std::string_view a) {
   std::size_t size = a.size();
   while (size > 0 && a[size - 1] == ' ') {
@@ -34,10 +32,8 @@ inline bool is_lower(char c) {
 /// The columns of `a` from `from` on (none when `from` is past its end), at most `count` of them:
 /// what `a.substr(from, count)` gives, without the check that makes substr throw, which the
 /// compiler may then keep out of line and call on every line.
-///
-/// performance-critical; please benchmark any changes.
-[[gnu::always_inline]] inline std::string_view columns(
-    std::string_view a, std::size_t from, std::size_t count = std::string_view::npos) {
+[[gnu::always_inline]] inline std::string_view columns(std::string_view a, std::size_t from,
+                                                       std::size_t count = std::string_view::npos) {
   from = from < a.size() ? from : a.size();
   const std::size_t left = a.size() - from;
   return {a.data() + from, count < left ? count : left};
@@ -54,8 +50,6 @@ inline std::string_view upto_lena(std::string_view a) {
 
 /// The position (from 0) of the first character of `a` that is not a blank, or npos. Inline:
 /// it runs a few times on every line, mostly over a short indentation.
-///
-/// performance-critical; please benchmark any changes.
 inline std::size_t first_nonblank(std::string_view a) {
   const std::size_t at = find_nonblank(a, 0);
   return at < a.size() ? at : std::string_view::npos;

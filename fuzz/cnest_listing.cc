@@ -1,9 +1,8 @@
 // Fuzz harness: the whole cnest listing path in-process, on arbitrary source bytes and answers.
 //
 // Input: the answers numcol, ibmpc and maxlen (see FuzzInput::answer), a source file name of up
-// to 64 bytes (FuzzInput::text), then the source bytes. The source is listed once to a file, its
-// lines read ahead on a thread, and once to the screen, its lines read in turn, and the pair is
-// checked.
+// to 64 bytes (FuzzInput::text), then the source bytes. The source is listed once to a file and
+// once to the screen, and the pair is checked.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,16 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // time would cost more than the listing.
   static nest::fuzz::CapturedRun to_file(true);
   static nest::fuzz::CapturedRun to_screen(false);
-  // The listing file read ahead, as the program reads it between files (a small ring, so that
-  // batches end often); the screen in turn. Their check compares the two record by record.
+  // Their check compares the listing file and the screen record by record.
   for (nest::fuzz::CapturedRun* run : {&to_file, &to_screen}) {
     run->clear();
     nest::ByteSource bytes{std::string(source)};
     cnest::Scanner scanner;
-    nest::Frame run_frame = frame;
-    run_frame.read_ahead = nest::fuzz::small_ring();
-    nest::list_source(bytes, filnam, run_frame, scanner, run->streams(),
-                      run == &to_file ? nest::Reading::kAhead : nest::Reading::kInTurn);
+    nest::list_source(bytes, filnam, frame, scanner, run->streams());
     run->flush();
   }
   nest::fuzz::check_listing_pair(to_file, to_screen, filnam, frame.ruler_indent, ibmpc != 0);

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "core/text_helpers.h"
-#include "core/worker.h"
 
 namespace nest::fuzz {
 
@@ -197,11 +196,6 @@ void check_listing_pair(CapturedRun& to_file, CapturedRun& to_screen,
   if (copied != messages.size()) {
     fail("console: the messages of the listing file are not all copied, in order");
   }
-}
-
-nest::ReadAhead small_ring() {
-  static Worker thread;
-  return {.batches = 2, .lines = 64, .text = 2 * 5000, .held = 4096, .thread = &thread};
 }
 
 }  // namespace nest::fuzz

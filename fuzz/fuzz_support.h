@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "core/line_feed.h"
 #include "core/streams.h"
 #include "core/test_support.h"
 
@@ -37,10 +36,6 @@ class FuzzInput {
   std::string_view bytes_;
   std::size_t at_ = 0;
 };
-
-/// How a harness reads a listing ahead: a small ring, of two batches of a few lines, on one thread
-/// kept for the whole run, so that each input costs little and batches end often.
-nest::ReadAhead small_ring();
 
 /// Captured streams of one listing run: the console and, when listing to a file, the file.
 using CapturedRun = nest::testing::Captured;

@@ -11,134 +11,13 @@
 
 namespace idlnest {
 
-namespace {
-
 using nest::is_digit;
 using nest::is_lower;
 
-// The position (from 0) of the first character of `text` for which `stop` holds, or its size.
-template <typename Stop>
-std::size_t first_where(std::string_view text, Stop stop) {
-  return static_cast<std::size_t>(std::find_if(text.begin(), text.end(), stop) - text.begin());
-}
-
-// The first occurrence of `core` (not empty) in `text` at or after `from`, or npos. On the short
-// texts of most source lines a plain loop beats the library's search, whose calls cost more
-// than the comparisons; long texts go through memchr.
-std::size_t find_core(std::string_view text, std::string_view core, std::size_t from) {
-  if (core.size() > text.size()) {
-    return std::string_view::npos;
-  }
-  const std::size_t last = text.size() - core.size();
-  const char first = core[0];
-  constexpr std::size_t kShort = 64;
-  for (std::size_t p = from; p <= last; ++p) {
-    if (last - p > kShort) {
-      const void* hit = std::memchr(text.data() + p, first, last - p + 1);
-      if (hit == nullptr) {
-        return std::string_view::npos;
-      }
-      p = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-    } else if (text[p] != first) {
-      continue;
-    }
-    std::size_t k = 1;
-    while (k < core.size() && text[p + k] == core[k]) {
-      ++k;
-    }
-    if (k == core.size()) {
-      return p;
-    }
-  }
-  return std::string_view::npos;
-}
-
-}  // namespace
-
-int find(std::string_view text, std::string_view key, int flags) {
-  constexpr std::size_t width = nest::kTextWidth;
-  if (key.empty() || key.size() > width) {
-    return 0;
-  }
-  text = text.substr(0, width);
-  std::string field;
-  if (key.front() == ' ') {
-    // Such a key may match in the padding itself. The scanner's keys never start with a blank,
-    // so spelling the padding out costs nothing in practice.
-    field.assign(text);
-    field.resize(width, ' ');
-    text = field;
-  }
-  // Past the end of `text` every column is blank. A key that does not start with a blank has its
-  // occurrences start inside `text`; one may run on into the padding only through the blanks
-  // that end the key. `core` is the key without those blanks.
-  // (A key that starts with a blank is searched whole in the spelt-out field.)
-  std::size_t core_size = key.size();
-  while (key.front() != ' ' && key[core_size - 1] == ' ') {
-    --core_size;
-  }
-  const std::string_view core = key.substr(0, core_size);
-  const auto at = [&](std::size_t column) { return column < text.size() ? text[column] : ' '; };
-
-  // Whether the occurrence at `p` meets the conditions of `flags` (kFirstWord and kDigitsBefore
-  // are settled by the caller).
-  const auto passes = [&](std::size_t p) {
-    if (p + key.size() > width) {
-      return false;
-    }
-    for (std::size_t k = core_size; k < key.size(); ++k) {
-      if (at(p + k) != ' ') {
-        return false;
-      }
-    }
-    const char before = p == 0 ? ' ' : text[p - 1];
-    const char after = at(p + key.size());
-    if ((flags & kBlankBefore) != 0 && before != ' ') {
-      return false;
-    }
-    if ((flags & kBlankOrParenBefore) != 0 && before != ' ' && before != ')') {
-      return false;
-    }
-    if ((flags & kNoWordAfter) != 0 && (is_digit(after) || is_lower(after))) {
-      return false;
-    }
-    if ((flags & kBlankOrOpenParenAfter) != 0 && after != ' ' && after != '(') {
-      return false;
-    }
-    return true;
-  };
-
-  // Occurrences up to `last_start` have only blanks before them (kFirstWord), or only blanks and
-  // digits (kDigitsBefore); no later one can pass.
-  std::size_t last_start = width;
-  if ((flags & kFirstWord) != 0) {
-    last_start = first_where(text, [](char c) { return c != ' '; });
-    if (key.front() != ' ') {
-      // A key that starts with a non-blank can start nowhere but at the first non-blank column:
-      // no search is needed.
-      const std::size_t p = last_start;
-      const bool there = core_size <= text.size() - std::min(p, text.size()) &&
-                         find_core(text.substr(p, core_size), core, 0) == 0;
-      return there && passes(p) ? static_cast<int>(p + 1) : 0;
-    }
-  }
-  if ((flags & kDigitsBefore) != 0) {
-    last_start =
-        std::min(last_start, first_where(text, [](char c) { return c != ' ' && !is_digit(c); }));
-  }
-  for (std::size_t p = find_core(text, core, 0); p != std::string_view::npos && p <= last_start;
-       p = find_core(text, core, p + 1)) {
-    if (passes(p)) {
-      return static_cast<int>(p + 1);
-    }
-  }
-  return 0;
-}
-
-bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
+bool Scanner::build_scan_text(nest::PaddedView b, nest::LineState& state) {
   constexpr std::size_t width = nest::kTextWidth;
   // Columns past the line's last non-blank character are not scanned, nor those past 5000.
-  b = nest::trimmed(nest::columns(b, 0, width));
+  b = b.first(width).trimmed();
   first_colon_ = std::string_view::npos;
   bool quote_open = false;
   // Every column gives at most two characters (a colon and its blank), so the whole line fits in
@@ -200,7 +79,7 @@ bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
         if (write == 0 || out[write - 1] != ' ') {
           out[write++] = ' ';
         }
-        const std::size_t close = b.find(quote, i + 1);
+        const std::size_t close = b.text().find(quote, i + 1);
         if (close == std::string_view::npos) {
           quote_open = true;
           i = n;
@@ -234,7 +113,7 @@ bool Scanner::build_scan_text(std::string_view b, nest::LineState& state) {
 Scanner::WordKeys Scanner::word_keys() const {
   // Each of these keys must have a blank (or, for "goto", a ")") or the start of the text before
   // it, so only the starts of words need looking at: one pass for all four, with exactly the
-  // conditions that find tests for their flags.
+  // conditions that the model's find tests for their flags.
   const std::string_view a = scan_text();
   const std::size_t n = a.size();
   const auto at = [&](std::size_t column) { return column < n ? a[column] : ' '; };
@@ -248,22 +127,22 @@ Scanner::WordKeys Scanner::word_keys() const {
       return;
     }
     switch (a[p]) {
-      case 'g':  // "goto", kBlankOrParenBefore | kNoWordAfter: no digit or letter after
+      case 'g':  // find("goto", 40): a blank or ")" before, no digit or letter after
         if (is_word(p, "goto") && !is_digit(at(p + 4)) && !is_lower(at(p + 4))) {
           keys.go_to = true;
         }
         break;
-      case 'r':  // "return", kBlankBefore | kBlankOrOpenParenAfter
+      case 'r':  // find("return", 129): a blank before, a blank or "(" after
         if (before == ' ' && is_word(p, "return") && (at(p + 6) == ' ' || at(p + 6) == '(')) {
           keys.return_ = true;
         }
         break;
-      case 'c':  // "case ", kBlankBefore; its blank must still lie within the 5000 columns
+      case 'c':  // find("case ", 1); its blank must still lie within the 5000 columns
         if (before == ' ' && is_word(p, "case") && at(p + 4) == ' ' && p + 5 <= nest::kTextWidth) {
           keys.case_ = true;
         }
         break;
-      case 'e':  // "end ", kBlankBefore
+      case 'e':  // find("end ", 1)
         if (before == ' ' && is_word(p, "end") && at(p + 3) == ' ' && p + 4 <= nest::kTextWidth) {
           keys.end = true;
         }
@@ -307,7 +186,8 @@ bool Scanner::colon_after_digits() const {
   return std::all_of(head.begin(), head.end(), [](char c) { return c == ' ' || is_digit(c); });
 }
 
-[[gnu::always_inline]] inline bool Scanner::code_ends_with(std::string_view key, int flags) const {
+[[gnu::always_inline]] inline bool Scanner::code_ends_with(std::string_view key,
+                                                           bool blank_before) const {
   // Blank runs are collapsed, so two blanks in a row stand only after the code's last non-blank
   // character: a key that ends in two blanks matches there or nowhere.
   const std::string_view code = nest::columns(scan_text(), 0, code_length_);
@@ -328,13 +208,13 @@ bool Scanner::colon_after_digits() const {
   if (start + key.size() > nest::kTextWidth) {
     return false;  // the key's blanks would run past column 5000
   }
-  if ((flags & kBlankBefore) != 0 && start > 0 && code[start - 1] != ' ') {
+  if (blank_before && start > 0 && code[start - 1] != ' ') {
     return false;
   }
   return true;
 }
 
-void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& state,
+void Scanner::scan(nest::PaddedView b, const nest::Form& form, nest::LineState& state,
                    nest::Streams& streams) {
   state.hascode = false;
   state.hascomment = state.incomment;
@@ -379,8 +259,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     ++n.newlev;
   }
 
-  // find(a, "goto", kBlankOrParenBefore | kNoWordAfter), find(a, "return", kBlankBefore |
-  // kBlankOrOpenParenAfter), find(a, "case ", kBlankBefore) and find(a, "end ", kBlankBefore), all
+  // The model's find("goto", 40), find("return", 129), find("case ", 1) and find("end ", 1), all
   // in one pass.
   const WordKeys words = word_keys();
   state.jump = words.go_to || words.return_;
@@ -393,8 +272,8 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
   };
   // The keys that must end the code end in its last character.
   const char last = code_length_ > 0 ? a[code_length_ - 1] : ' ';
-  const bool ends_in_begin = last == 'n' && code_ends_with("begin  ", kBlankBefore);
-  // The closing keywords, find(a, key, kFirstWord) for "endif ", "endfor ", "endelse ",
+  const bool ends_in_begin = last == 'n' && code_ends_with("begin  ", true);
+  // The closing keywords, the model's find(key, 2) for "endif ", "endfor ", "endelse ",
   // "endwhile ", "endcase ", "endrep " and "endforeach ", all start with "end"; the letter after
   // it tells which one to test. ("endswitch" is none of them.)
   bool closing = false;
@@ -438,7 +317,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     ++n.toplev;
     ++n.newlev;
     raise_marks(1);
-    if (last == 'n' && code_ends_with(": begin  ", 0)) {
+    if (last == 'n' && code_ends_with(": begin  ", false)) {
       raise_marks(2);
     }
     if (words.end) {
@@ -466,7 +345,8 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
       n.newlev = 1;
       nunit_ = 1;
     }
-  } else if (caselev_ != 0 && ((last == ':' && code_ends_with(":  ", 0)) || colon_after_digits())) {
+  } else if (caselev_ != 0 &&
+             ((last == ':' && code_ends_with(":  ", false)) || colon_after_digits())) {
     raise_marks(1);  // E: a selector or a label
   } else if (caselev_ != 0) {
     // F: a colon outside brackets, unless the line goes on from the one before
@@ -479,7 +359,7 @@ void Scanner::scan(std::string_view b, const nest::Form& form, nest::LineState& 
     }
   }
 
-  contin_ = last == '$' && code_ends_with("$  ", 0);
+  contin_ = last == '$' && code_ends_with("$  ", false);
 }
 
 void Scanner::finish(std::string_view b, const nest::Form& form, const nest::LineState& state,

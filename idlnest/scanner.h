@@ -12,33 +12,15 @@
 
 namespace idlnest {
 
-/// Condition bits of the IDL `find`.
-inline constexpr int kBlankBefore = 1;              ///< the character before is a blank
-inline constexpr int kFirstWord = 2;                ///< everything before the match is blank
-inline constexpr int kBlankOrParenBefore = 8;       ///< the character before is a blank or ")"
-inline constexpr int kNoWordAfter = 32;             ///< the character after is no digit or letter
-inline constexpr int kBlankOrOpenParenAfter = 128;  ///< the character after is a blank or "("
-inline constexpr int kDigitsBefore = 256;           ///< only blanks and digits before the match
-
-/// Searches `text` (a blank-padded field: every column past its end up to column 5000 is blank)
-/// for `key`, case-sensitive, at start positions 1, 2, ... up to 5000 - length of key + 1. Returns
-/// the position (matchpos, from 1) of the first occurrence that meets every condition set in
-/// `flags`, or 0 when none does. Before column 1 and after column 5000 stands a blank.
-///
-/// Call it qualified, as idlnest::find: for std::string arguments, argument-dependent lookup would
-/// prefer std::find.
-///
-/// The general search: the scanner's per-line step uses matchers of its own, each standing for
-/// the calls of find that it names; the differential test checks the step against a model
-/// that calls find itself.
-int find(std::string_view text, std::string_view key, int flags);
-
 /// The per-line step of idlnest: program units, main-level code, blocks, branches and jumps.
 ///
 /// Its rules stand one by one, as plainly as they can be written, in the literal model of
-/// tests/model/idl_model.cc, which searches with find alone; the differential test checks this
-/// scanner against the model, step by step, on random sources. Where this scanner uses a matcher
-/// of its own, the comment at the matcher names the find call that it stands for.
+/// tests/model/idl_model.cc, which searches the scan text with its keyword search `find(key,
+/// flags)` alone (flags: 1 a blank before, 2 only blanks before, 8 a blank or ")" before, 32 no
+/// digit or letter after, 128 a blank or "(" after, 256 only blanks and digits before). The
+/// differential test checks this scanner against the model, step by step, on random sources.
+/// This scanner uses matchers instead; the comment at each names the model's find calls that it
+/// stands for.
 class Scanner : public nest::BlockScanner {
  public:
   /// `warnend`: warn when a plain "end" closes an inner block; `warnquote`: report a quote left
@@ -46,7 +28,7 @@ class Scanner : public nest::BlockScanner {
   Scanner(bool warnend, bool warnquote) : warnend_(warnend), warnquote_(warnquote) {}
 
   /// performance-critical; please benchmark any changes.
-  void scan(std::string_view b, const nest::Form& form, nest::LineState& state,
+  void scan(nest::PaddedView b, const nest::Form& form, nest::LineState& state,
             nest::Streams& streams) override;
 
   /// Reports "Nest levels left hanging at end" when a level or a program unit is still open.
@@ -68,30 +50,30 @@ class Scanner : public nest::BlockScanner {
   // open at the end of the line.
   //
   // performance-critical; please benchmark any changes.
-  bool build_scan_text(std::string_view b, nest::LineState& state);
+  bool build_scan_text(nest::PaddedView b, nest::LineState& state);
 
   // Which of the keys that may stand anywhere on a line the scan text holds: what these calls of
-  // find(scan_text(), key, flags) != 0 give, in one pass.
+  // the model's find give, in one pass.
   struct WordKeys {
-    bool go_to = false;    // "goto", kBlankOrParenBefore | kNoWordAfter
-    bool return_ = false;  // "return", kBlankBefore | kBlankOrOpenParenAfter
-    bool case_ = false;    // "case ", kBlankBefore
-    bool end = false;      // "end ", kBlankBefore
+    bool go_to = false;    // find("goto", 40)
+    bool return_ = false;  // find("return", 129)
+    bool case_ = false;    // find("case ", 1)
+    bool end = false;      // find("end ", 1)
   };
   //
   // performance-critical; please benchmark any changes.
   WordKeys word_keys() const;
 
-  // find(scan_text(), key, kFirstWord) != 0 for a key that starts with a non-blank: such a key
-  // can only match at the first non-blank column.
+  // The model's find(key, 2) for a key that starts with a non-blank ("function ", "pro ", "end ",
+  // "endif ", ...): such a key can only match at the first non-blank column.
   bool first_word_is(std::string_view key) const;
 
-  // find(scan_text(), ":", kDigitsBefore) != 0, from the first colon.
+  // The model's find(":", 256), from the first colon.
   bool colon_after_digits() const;
 
-  // find(scan_text(), key, flags) for a key that ends in two blanks and flags of 0 or
-  // kBlankBefore: such a key can only match where the line's code ends.
-  bool code_ends_with(std::string_view key, int flags) const;
+  // The model's find(key, 1) (`blank_before`) or find(key, 0) for a key that ends in two blanks
+  // ("begin  ", ": begin  ", ":  ", "$  "): such a key can only match where the line's code ends.
+  bool code_ends_with(std::string_view key, bool blank_before) const;
 
   bool warnend_;
   bool warnquote_;

@@ -39,7 +39,3 @@ if(NOT NEST_QEMU_AARCH64)
   set(NEST_QEMU_AARCH64 qemu-aarch64)
 endif()
 set(CMAKE_CROSSCOMPILING_EMULATOR env QEMU_LD_PREFIX=${NEST_CROSS_PREFIX} ${NEST_QEMU_AARCH64})
-
-# Test time limits (the project's NEST_TEST_TIMEOUT_SCALE): qemu-aarch64 runs compute-bound
-# code 2 to 5 times slower than the machine itself.
-set(NEST_TEST_TIMEOUT_SCALE 5 CACHE STRING "Factor applied to every test's time limit")

@@ -73,7 +73,3 @@ endif()
 set(CMAKE_CROSSCOMPILING_EMULATOR
     env WINEPREFIX=${NEST_WINEPREFIX} NEST_WINE=${NEST_WINE} NEST_WINESERVER=${NEST_WINESERVER}
         sh ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
-
-# Test time limits (the project's NEST_TEST_TIMEOUT_SCALE): Wine runs code at full speed, but
-# each program start costs tens of milliseconds, and half a second when no Wine session is up.
-set(NEST_TEST_TIMEOUT_SCALE 3 CACHE STRING "Factor applied to every test's time limit")

@@ -13,7 +13,6 @@
 #include "cnest/scanner.h"
 #include "core/diagram.h"
 #include "core/formline.h"
-#include "core/line_feed.h"
 #include "core/reader.h"
 #include "core/test_support.h"
 #include "idlnest/scanner.h"
@@ -359,7 +358,7 @@ class TracingIdlScanner : public nest::BlockScanner {
   TracingIdlScanner(bool warnend, bool warnquote, std::vector<std::string>& trace)
       : real_(warnend, warnquote), trace_(trace) {}
 
-  void scan(std::string_view b, const nest::Form& form, nest::LineState& state,
+  void scan(nest::PaddedView b, const nest::Form& form, nest::LineState& state,
             nest::Streams& streams) override {
     close_entry(state);
     real_.scan(b, form, state, streams);
@@ -412,7 +411,7 @@ class TracingCScanner : public nest::BlockScanner {
  public:
   explicit TracingCScanner(std::vector<std::string>& trace) : trace_(trace) {}
 
-  void scan(std::string_view b, const nest::Form& form, nest::LineState& state,
+  void scan(nest::PaddedView b, const nest::Form& form, nest::LineState& state,
             nest::Streams& streams) override {
     close_entry(state);
     real_.scan(b, form, state, streams);
@@ -462,24 +461,15 @@ class TracingCScanner : public nest::BlockScanner {
   std::int64_t line_ = 0;
 };
 
-// Lists `source_bytes` with `scanner`: the lines read in turn, or, with `read_ahead` (to a
-// file only), on a thread of their own.
+// Lists `source_bytes` with `scanner`.
 template <typename Scanner>
 void list(const std::string& source_bytes, const model::Options& o, const nest::Frame& frame,
-          Scanner& scanner, bool read_ahead, Listing& run) {
+          Scanner& scanner, Listing& run) {
   nest::testing::Captured out(o.tofile == 1);
   nest::ByteSource source(source_bytes);
-  nest::list_source(source, o.filnam, frame, scanner, out.streams(),
-                    read_ahead ? nest::Reading::kAhead : nest::Reading::kInTurn);
+  nest::list_source(source, o.filnam, frame, scanner, out.streams());
   run.console = out.console();
   run.file = out.file();
-}
-
-// The listing read ahead is the one read in turn, step for step.
-void expect_same_read_ahead(const Listing& in_turn, const Listing& ahead) {
-  EXPECT_EQ(ahead.console, in_turn.console);
-  EXPECT_EQ(ahead.file, in_turn.file);
-  EXPECT_EQ(ahead.trace, in_turn.trace);
 }
 
 Listing real_c(const std::string& source_bytes, const model::Options& o) {
@@ -487,13 +477,7 @@ Listing real_c(const std::string& source_bytes, const model::Options& o) {
                                          static_cast<int>(o.maxlen));
   Listing run;
   TracingCScanner scanner(run.trace);
-  list(source_bytes, o, frame, scanner, false, run);
-  if (o.tofile == 1) {
-    Listing ahead;
-    TracingCScanner again(ahead.trace);
-    list(source_bytes, o, frame, again, true, ahead);
-    expect_same_read_ahead(run, ahead);
-  }
+  list(source_bytes, o, frame, scanner, run);
   return run;
 }
 
@@ -511,13 +495,7 @@ Listing real_idl(const std::string& source_bytes, const model::Options& o) {
                                            static_cast<int>(o.maxlen));
   Listing run;
   TracingIdlScanner scanner(o.warnend != 0, o.warnquote != 0, run.trace);
-  list(source_bytes, o, frame, scanner, false, run);
-  if (o.tofile == 1) {
-    Listing ahead;
-    TracingIdlScanner again(o.warnend != 0, o.warnquote != 0, ahead.trace);
-    list(source_bytes, o, frame, again, true, ahead);
-    expect_same_read_ahead(run, ahead);
-  }
+  list(source_bytes, o, frame, scanner, run);
   return run;
 }
 
@@ -611,42 +589,6 @@ TEST(IdlDifferentialTest, BundledExample) {
   ASSERT_FALSE(source.empty());
   for (const model::Options& o : kOptions) {
     expect_same(real_idl(source, o), model_idl(source, o), "demo.pro, " + describe(o));
-  }
-}
-
-// Texts for the keyword search: short ones and ones whose end lies in the last columns, drawn
-// from the characters the keys are made of.
-std::string search_text(Draw& draw) {
-  static const char* const kPieces[] = {"begin", "end", "case", "goto", "return",   "pro",
-                                        ":",     " ",   "  ",   "$",    "(",        ")",
-                                        "1",     "x",   "a",    "e",    "function", "endif"};
-  std::string text;
-  const std::size_t length = draw.chance(25) ? 4985 + draw.below(20) : draw.below(40);
-  while (text.size() < length) {
-    text += draw.pick(kPieces);
-  }
-  if (draw.chance(50)) {
-    text.resize(length);
-  }
-  return text;
-}
-
-TEST(IdlDifferentialTest, FindOnRandomTexts) {
-  static const char* const kKeys[] = {
-      "function ", "pro ", "goto", "return", "endif ", "endrep ", "begin  ", "case ", ": begin  ",
-      "end ",      ":  ",  ":",    "$  ",    " ",      "  ",      "e",       "x x",   "1:"};
-  static const int kFlags[] = {0, 1, 2, 8, 32, 40, 128, 129, 256, 511, 1 | 2 | 256, 8 | 128};
-  Draw draw(11);
-  for (int round = 0; round < 400; ++round) {
-    const std::string text = search_text(draw);
-    const model::Text field = model::padded(text);
-    for (const char* key : kKeys) {
-      const int flags = draw.pick(kFlags);
-      model::Int matchpos = 0;
-      const bool found = model::idl_find(field, key, flags, matchpos);
-      EXPECT_EQ(idlnest::find(text, key, flags), found ? matchpos : 0)
-          << "key [" << key << "], flags " << flags << ", text [" << text << "]";
-    }
   }
 }
 
@@ -780,26 +722,6 @@ TEST(CDifferentialTest, BundledExample) {
   ASSERT_FALSE(source.empty());
   for (const model::Options& o : kOptions) {
     expect_same(real_c(source, o), model_c(source, o), "demo.c, " + describe(o));
-  }
-}
-
-TEST(CDifferentialTest, FindOnRandomTexts) {
-  static const char* const kKeys[] = {"#if",      "# if",     "#else", "#endif", "go to",
-                                      "goto",     "return",   "break", "exit",   "case",
-                                      "default ", "default:", " ",     "x x"};
-  static const int kFlags[] = {0, 2, 32, 64, 512, 576, 544, 1023, 2 | 512};
-  Draw draw(13);
-  for (int round = 0; round < 400; ++round) {
-    std::string text = search_text(draw);
-    if (draw.chance(30)) {
-      text = c_line(draw).substr(0, model::kWidth);
-    }
-    const model::Text field = model::padded(text);
-    for (const char* key : kKeys) {
-      const int flags = draw.pick(kFlags);
-      EXPECT_EQ(cnest::find(text, key, flags), model::c_find(field, key, flags))
-          << "key [" << key << "], flags " << flags << ", text [" << text << "]";
-    }
   }
 }
 

@@ -18,6 +18,20 @@ inline constexpr int kStandardInput = 0;
 inline constexpr int kStandardOutput = 1;
 inline constexpr int kStandardError = 2;
 
+#if defined(_WIN32)
+/// The bytes that end a folder's name in a path.
+inline constexpr std::string_view kSeparators = "/\\";
+/// Whether the file system takes two names that differ only in case for one file.
+inline constexpr bool kNamesIgnoreCase = true;
+#else
+inline constexpr std::string_view kSeparators = "/";
+#if defined(__APPLE__)
+inline constexpr bool kNamesIgnoreCase = true;
+#else
+inline constexpr bool kNamesIgnoreCase = false;
+#endif
+#endif
+
 /// What the system tells of an open file.
 struct FileInfo {
   bool identified = false;  ///< the system gives the file an identity (device and index)
@@ -65,10 +79,15 @@ int describe_path(const std::string& name, FileInfo& info);
 /// target), or `name` itself: where a file that replaces it must be made and put.
 std::string final_name(const std::string& name);
 
+/// The most temporary files that an interruption removes at one time: one per listing that a run
+/// writes at the same time.
+inline constexpr int kTemporaries = 64;
+
 /// Creates a new, empty file for writing in the folder of `target` (permissions 0666 less the
 /// umask), into `fd`, its name into `name`. Until replace_with_temporary or discard_temporary,
 /// the file is removed if the process is interrupted (POSIX: SIGINT, SIGTERM, SIGHUP; Windows:
-/// Ctrl-C, Ctrl-Break, closing the console). One such file at a time. Returns 0 or the error.
+/// Ctrl-C, Ctrl-Break, closing the console). Up to kTemporaries such files at a time, made by
+/// as many threads. Returns 0 or the error.
 int create_temporary(const std::string& target, int& fd, std::string& name);
 
 /// The name of a new file beside `target`, whose folder ends at the last of `separators`: hidden,
@@ -108,6 +127,13 @@ bool is_terminal(int fd);
 
 /// Whether this process may run on two processors or more.
 bool several_processors();
+
+/// The number of processors this process may run on (at least 1).
+unsigned processors();
+
+/// Makes the folder `name` (POSIX: permissions 0777 less the umask). Returns 0 or the error
+/// (EEXIST when something of that name is there already).
+int make_folder(const std::string& name);
 
 /// The text of an error value: the same on every system for the errors that the programs
 /// report ("No such file or directory", "No space left on device", ...).

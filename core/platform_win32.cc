@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -95,17 +97,37 @@ DWORD identify(HANDLE handle, FileInfo& info) {
   return 0;
 }
 
-// The temporary file to remove when the console ends the process. The handler runs on a thread
-// of its own; the name is set before it can matter and cleared after.
-char interrupted_removes[MAX_PATH + 1];
-volatile LONG removal_armed = 0;
+// The temporary files to remove when the console ends the process, one for each listing being
+// written at the same time. The handler runs on a thread of its own; a name is set before its
+// flag and cleared after.
+char interrupted_removes[kTemporaries][MAX_PATH + 1];
+volatile LONG removal_armed[kTemporaries] = {};
+std::mutex removals_in_use;  // between the threads that arm and disarm
 
 BOOL WINAPI remove_and_end(DWORD) {
-  if (removal_armed != 0) {
-    // The file was opened to be shared for deletion: it goes when the process ends.
-    ::DeleteFileA(interrupted_removes);
+  for (int k = 0; k < kTemporaries; ++k) {
+    if (removal_armed[k] != 0) {
+      // The file was opened to be shared for deletion: it goes when the process ends.
+      ::DeleteFileA(interrupted_removes[k]);
+    }
   }
   return FALSE;  // and then the default: the process ends
+}
+
+// Arms the removal of `name` in a free place, or disarms the place that holds `name`.
+void arm_removal(const std::string& name, bool arm) {
+  const std::lock_guard<std::mutex> lock(removals_in_use);
+  for (int k = 0; k < kTemporaries; ++k) {
+    if (arm && removal_armed[k] == 0 && name.size() < sizeof interrupted_removes[k]) {
+      std::memcpy(interrupted_removes[k], name.c_str(), name.size() + 1);
+      ::InterlockedExchange(&removal_armed[k], 1);
+      return;
+    }
+    if (!arm && removal_armed[k] != 0 && name == interrupted_removes[k]) {
+      ::InterlockedExchange(&removal_armed[k], 0);
+      return;
+    }
+  }
 }
 
 }  // namespace
@@ -198,10 +220,7 @@ int create_temporary(const std::string& target, int& fd, std::string& name) {
       ::DeleteFileA(name.c_str());
       return EMFILE;
     }
-    if (name.size() < sizeof interrupted_removes) {
-      std::memcpy(interrupted_removes, name.c_str(), name.size() + 1);
-      ::InterlockedExchange(&removal_armed, 1);
-    }
+    arm_removal(name, true);
     return 0;
   }
   return EEXIST;
@@ -215,12 +234,12 @@ int replace_with_temporary(const std::string& temporary, const std::string& targ
   const int error = ::MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0
                         ? 0
                         : errno_of(::GetLastError());
-  ::InterlockedExchange(&removal_armed, 0);
+  arm_removal(temporary, false);
   return error;
 }
 
 void discard_temporary(const std::string& temporary) {
-  ::InterlockedExchange(&removal_armed, 0);
+  arm_removal(temporary, false);
   ::DeleteFileA(temporary.c_str());
 }
 
@@ -266,12 +285,24 @@ bool is_terminal(int fd) {
 }
 
 bool several_processors() {
+  return processors() > 1;
+}
+
+unsigned processors() {
   DWORD_PTR process = 0;
   DWORD_PTR system = 0;
-  if (::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system) != 0) {
-    return (process & (process - 1)) != 0;  // more than one bit set
+  if (::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system) != 0 && process != 0) {
+    unsigned count = 0;
+    for (; process != 0; process &= process - 1) {
+      ++count;
+    }
+    return count;
   }
-  return std::thread::hardware_concurrency() > 1;
+  return std::max(std::thread::hardware_concurrency(), 1U);
+}
+
+int make_folder(const std::string& name) {
+  return ::CreateDirectoryA(name.c_str(), nullptr) != 0 ? 0 : errno_of(::GetLastError());
 }
 
 }  // namespace nest::platform

@@ -46,6 +46,9 @@ Sink::Sink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
 
 Sink::Sink(std::string* memory) : memory_(memory), name_("memory") {}
 
+Sink::Sink(std::function<void(std::string_view)> drain, std::string name)
+    : drain_(std::move(drain)), name_(std::move(name)) {}
+
 Sink::~Sink() = default;
 
 void Sink::write_behind() {
@@ -134,6 +137,10 @@ void Sink::finish_background_write() {
 void Sink::write_fd(std::string_view bytes) {
   if (memory_ != nullptr) {
     memory_->append(bytes);
+    return;
+  }
+  if (drain_) {
+    drain_(bytes);
     return;
   }
   if (const int error = platform::write_all(fd_, bytes); error != 0) {

@@ -408,8 +408,8 @@ int run_command_line(const Language& language, int argc, const char* const* argv
 
   CLI::App app(std::string(language.summary), program);
   app.allow_windows_style_options(false);
-  app.set_help_flag("-h,--help", "show this help and end");
-  app.set_version_flag("--version", program + " " + NEST_VERSION, "show the version and end");
+  app.set_help_flag("-h,--help", "show this help");
+  app.set_version_flag("--version", program + " " + NEST_VERSION, "show the version");
   Answers answers;
   answers.maxlen = language.maxlen;
   std::string glyphs = "plain";
@@ -417,34 +417,28 @@ int run_command_line(const Language& language, int argc, const char* const* argv
   bool check = false;
   unsigned jobs = platform::processors();
   std::vector<std::string> files;
-  app.add_option("-n,--numbers", answers.numcol,
-                 "show line numbers from source column COL (0, the default: none)")
+  app.get_formatter()->column_width(24);
+  app.add_option("-n,--numbers", answers.numcol, "line numbers in source column COL (0: none)")
       ->type_name("COL");
-  app.add_option("-g,--glyphs", glyphs,
-                 "the margin's glyphs: plain (ASCII, the default), ibm (code page 437 bytes) or "
-                 "utf8 (the IBM PC shapes in UTF-8)")
+  app.add_option("-g,--glyphs", glyphs, "plain (the default), ibm (code page 437) or utf8")
       ->type_name("SET")
-      ->check(CLI::IsMember({"plain", "ibm", "utf8"}));
+      ->check(CLI::IsMember({"plain", "ibm", "utf8"}).description(""));
   app.add_option("-w,--max-length", answers.maxlen,
-                 "warn about lines longer than N (default " + std::to_string(language.maxlen) + ")")
+                 "warn about lines longer than N (" + std::to_string(language.maxlen) + ")")
       ->type_name("N");
   if (language.idl_switches) {
     app.add_flag("--warn-end", answers.warnend, "warn when a plain \"end\" ends an inner block");
     app.add_flag("--warn-quotes", answers.warnquote, "report quotes left open at a line's end");
   }
   CLI::Option* output_option =
-      app.add_option("-o,--output", output,
-                     "write the listing to FILE; with several sources, or a folder, one listing "
-                     "per source at FILE/<source path>.lst")
+      app.add_option("-o,--output", output, "the listing file, or the folder of the listings")
           ->type_name("FILE");
-  app.add_flag("-c,--check", check,
-               "list nothing: only the errors and warnings, one per line, on standard output")
+  app.add_flag("-c,--check", check, "no listing: the errors and warnings on standard output")
       ->excludes(output_option);
-  app.add_option("-j,--jobs", jobs,
-                 "list up to N files at the same time (default: the processors available)")
+  app.add_option("-j,--jobs", jobs, "files listed at once (default: the processors available)")
       ->type_name("N")
-      ->check(CLI::Range(1U, 1U << 20));
-  app.add_option("FILE", files, "the sources to list; - is standard input")->required();
+      ->check(CLI::Range(1U, 1U << 20).description(""));
+  app.add_option("FILE", files, "the sources; - is standard input")->required()->type_name("");
   app.footer(usage_footer(program));
   try {
     app.parse(argc, argv);

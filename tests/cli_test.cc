@@ -1,6 +1,8 @@
 // Both programs started with arguments: the options, where the listings go, the reports in the
 // form compilers use, --check, many files at once, and the conventions of command-line tools.
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -367,6 +369,50 @@ TEST(CommandLineJobsTest, OneThreadOrFourGiveTheSameBytes) {
     EXPECT_NE(outcomes[0].error.find("cannot open 'missing.c'"), std::string::npos) << shown;
     EXPECT_TRUE(listings[0] == listings[1]) << shown;
   }
+}
+
+// The hidden files in `folder` (the new listings not yet in place).
+std::vector<std::string> hidden_files(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name.size() > 2 && name[0] == '.' && name != "..") {
+        names.push_back(name);
+      }
+    }
+    ::closedir(dir);
+  }
+  return names;
+}
+
+// Several listings being written at once, all stopped by one signal: none of their new files
+// is left behind, and the old listings stay as they were.
+TEST(CommandLineJobsTest, SignalRemovesEveryNewListing) {
+  if (system_under_test() == System::kWindows) {
+    GTEST_SKIP() << "signals are POSIX";
+  }
+  TempDir dir;
+  std::string big;
+  for (int line = 0; line < 1000000; ++line) {
+    big += "{ x = 1; }\n";
+  }
+  RunOptions options;
+  options.arguments = {"-j", "4", "-o", "out"};
+  for (int k = 0; k < 4; ++k) {
+    const std::string name = "big" + std::to_string(k) + ".c";
+    dir.write(name, big);
+    options.arguments.push_back(name);
+  }
+  ::mkdir((dir / "out").c_str(), 0777);
+  dir.write("out/big0.c.lst", "old listing");
+  const std::string out = dir / "out";
+  options.signal_when = [&] { return hidden_files(out).size() >= 2; };
+  options.signal_number = SIGTERM;
+  const Outcome outcome = run(CNEST_PATH, "", dir.path(), options);
+  EXPECT_EQ(outcome.status, 128 + SIGTERM);
+  EXPECT_EQ(hidden_files(out), std::vector<std::string>{});
+  EXPECT_EQ(dir.read("out/big0.c.lst"), "old listing");
 }
 
 }  // namespace

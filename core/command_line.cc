@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <exception>
 #include <map>
 #include <mutex>
@@ -89,7 +88,7 @@ class InOrder {
           break;  // closed, and all written
         }
         Chunk chunk = std::move(part.chunks.front());
-        part.chunks.pop_front();
+        part.chunks.erase(part.chunks.begin());
         lock.unlock();
         if (const int error = platform::write_all(chunk.fd, chunk.bytes); error != 0) {
           failed_fd = chunk.fd;
@@ -110,7 +109,7 @@ class InOrder {
     std::string bytes;
   };
   struct Part {
-    std::deque<Chunk> chunks;
+    std::vector<Chunk> chunks;  // a few at most: a part holds up to kHeld bytes
     std::size_t held = 0;
     bool closed = false;
   };

@@ -311,20 +311,28 @@ TEST(CnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
                       every_pairing(every_fixture(), every_dialogue()));
 }
 
-// The command line makes the same listings with the options for those answers.
-TEST(CnestCommandLineTest, EveryFixtureWithEveryDialogueAsTheDialogue) {
-  expect_command_line_as_dialogue(
-      CNEST_PATH, ".c", 5, every_fixture(), every_dialogue(),
-      [](const std::vector<std::string>& a) {
-        std::vector<std::string> options = number_option("--numbers", a[0]);
-        if (a[1] != "/" && std::stoi(a[1]) != 0) {
-          options.push_back("--glyphs=ibm");
-        }
-        for (const std::string& option : number_option("--max-length", a[2])) {
-          options.push_back(option);
-        }
-        return options;
-      });
+// The command line's options for the answers of a dialogue of every_dialogue().
+std::vector<std::string> options_for(const std::vector<std::string>& a) {
+  std::vector<std::string> options = number_option("--numbers", a[0]);
+  if (a[1] != "/" && std::stoi(a[1]) != 0) {
+    options.push_back("--glyphs=ibm");
+  }
+  for (const std::string& option : number_option("--max-length", a[2])) {
+    options.push_back(option);
+  }
+  return options;
+}
+
+// The command line makes the same listing files with the options for those answers...
+TEST(CnestCommandLineTest, EveryFixtureWithEveryDialogueIntoTheSameFiles) {
+  expect_command_line_as_dialogue(CNEST_PATH, ".c", 5, true, every_fixture(), every_dialogue(),
+                                  options_for);
+}
+
+// ...and the same screen listings, less their bells.
+TEST(CnestCommandLineTest, EveryFixtureWithEveryDialogueToTheSameScreen) {
+  expect_command_line_as_dialogue(CNEST_PATH, ".c", 5, false, every_fixture(), every_dialogue(),
+                                  options_for);
 }
 
 TEST(CnestListingTest, NoEchoWhenListingToTheScreen) {

@@ -363,27 +363,35 @@ TEST(IdlnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
                       every_pairing(every_fixture(), every_dialogue()));
 }
 
-// The command line makes the same listings with the options for those answers.
-TEST(IdlnestCommandLineTest, EveryFixtureWithEveryDialogueAsTheDialogue) {
-  expect_command_line_as_dialogue(
-      IDLNEST_PATH, ".pro", 7, every_fixture(), every_dialogue(),
-      [](const std::vector<std::string>& a) {
-        const auto set = [&](std::size_t k) { return a[k] != "/" && std::stoi(a[k]) != 0; };
-        std::vector<std::string> options = number_option("--numbers", a[0]);
-        if (set(1)) {
-          options.push_back("--glyphs=ibm");
-        }
-        if (set(2)) {
-          options.push_back("--warn-end");
-        }
-        for (const std::string& option : number_option("--max-length", a[3])) {
-          options.push_back(option);
-        }
-        if (set(4)) {
-          options.push_back("--warn-quotes");
-        }
-        return options;
-      });
+// The command line's options for the answers of a dialogue of every_dialogue().
+std::vector<std::string> options_for(const std::vector<std::string>& a) {
+  const auto set = [&](std::size_t k) { return a[k] != "/" && std::stoi(a[k]) != 0; };
+  std::vector<std::string> options = number_option("--numbers", a[0]);
+  if (set(1)) {
+    options.push_back("--glyphs=ibm");
+  }
+  if (set(2)) {
+    options.push_back("--warn-end");
+  }
+  for (const std::string& option : number_option("--max-length", a[3])) {
+    options.push_back(option);
+  }
+  if (set(4)) {
+    options.push_back("--warn-quotes");
+  }
+  return options;
+}
+
+// The command line makes the same listing files with the options for those answers...
+TEST(IdlnestCommandLineTest, EveryFixtureWithEveryDialogueIntoTheSameFiles) {
+  expect_command_line_as_dialogue(IDLNEST_PATH, ".pro", 7, true, every_fixture(), every_dialogue(),
+                                  options_for);
+}
+
+// ...and the same screen listings, less their bells.
+TEST(IdlnestCommandLineTest, EveryFixtureWithEveryDialogueToTheSameScreen) {
+  expect_command_line_as_dialogue(IDLNEST_PATH, ".pro", 7, false, every_fixture(), every_dialogue(),
+                                  options_for);
 }
 
 TEST(IdlnestDialogueTest, ScreenListingWithTheWholeDialogue) {

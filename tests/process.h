@@ -111,13 +111,13 @@ void expect_as_on_x86_64(const std::string& program, std::string_view extension,
                          std::string_view manifest, const std::vector<ConformanceCase>& cases);
 
 /// Lists every source of `sources` with every dialogue of `dialogues` (named answers after the
-/// first two) twice: through the dialogue, one process per source, into a file and to the screen;
-/// and from the command line with the options that `options_of` gives for the answers, one
-/// process for all the sources, into a folder and to standard output. Expects the same listing
-/// files, byte for byte, and on standard output each dialogue's screen listing less its bell
-/// records, headed by its file's name.
+/// first two) twice: through the dialogue, one process per source, into a file (`to_files`) or to
+/// the screen; and from the command line with the options that `options_of` gives for the
+/// answers, one process for all the sources, into a folder or to standard output. Expects the
+/// same listing files, byte for byte, or on standard output each dialogue's screen listing less
+/// its bell records, headed by its file's name.
 void expect_command_line_as_dialogue(
-    const std::string& program, std::string_view extension, int questions,
+    const std::string& program, std::string_view extension, int questions, bool to_files,
     const std::vector<std::pair<std::string, std::string>>& sources,
     const std::vector<std::pair<std::string, std::vector<std::string>>>& dialogues,
     const std::function<std::vector<std::string>(const std::vector<std::string>&)>& options_of);

@@ -50,14 +50,20 @@ class InOrder {
     }
     parts_[k].chunks.push_back({fd, std::string(bytes)});
     parts_[k].held += bytes.size();
-    added_.notify_all();
+    if (k == head_) {
+      added_.notify_one();
+    }
   }
 
   // Part `k` is complete.
   void close(std::size_t k) {
     const std::lock_guard lock(mutex_);
     parts_[k].closed = true;
-    added_.notify_all();
+    // The writer is woken only when it has something to write, or nothing is left: most parts
+    // of a run into a folder are empty, and pass without a word between the threads.
+    if (k == head_ && pass_written_parts()) {
+      added_.notify_one();
+    }
   }
 
   // Ends the run: every wait, and every later add, throws Stopped.
@@ -76,31 +82,30 @@ class InOrder {
   // Writes out every part in turn as it comes, until the last is complete. Returns 0, or the
   // error of the write that failed, with `failed_fd` the stream it failed on.
   int write_out(int& failed_fd) {
-    for (std::size_t k = 0; k < parts_.size(); ++k) {
-      Part& part = parts_[k];
-      for (;;) {
-        std::unique_lock lock(mutex_);
-        added_.wait(lock, [&] { return stopped_ || part.closed || !part.chunks.empty(); });
-        if (stopped_) {
-          return 0;
-        }
-        if (part.chunks.empty()) {
-          break;  // closed, and all written
-        }
-        Chunk chunk = std::move(part.chunks.front());
-        part.chunks.erase(part.chunks.begin());
-        lock.unlock();
-        if (const int error = platform::write_all(chunk.fd, chunk.bytes); error != 0) {
-          failed_fd = chunk.fd;
-          stop();
-          return error;
-        }
-        lock.lock();
-        part.held -= chunk.bytes.size();
-        taken_.notify_all();
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      added_.wait(lock, [&] {
+        return stopped_ || head_ == parts_.size() || !parts_[head_].chunks.empty();
+      });
+      if (stopped_ || head_ == parts_.size()) {
+        return 0;
       }
+      Part& part = parts_[head_];
+      Chunk chunk = std::move(part.chunks.front());
+      part.chunks.erase(part.chunks.begin());
+      lock.unlock();
+      const int error = platform::write_all(chunk.fd, chunk.bytes);
+      lock.lock();
+      if (error != 0) {
+        failed_fd = chunk.fd;
+        stopped_ = true;
+        taken_.notify_all();
+        return error;
+      }
+      part.held -= chunk.bytes.size();
+      taken_.notify_all();
+      pass_written_parts();
     }
-    return 0;
   }
 
  private:
@@ -113,10 +118,20 @@ class InOrder {
     std::size_t held = 0;
     bool closed = false;
   };
+  // Moves the head past the parts that are complete and written out; true when the writer has
+  // something to do at the new head, or nothing is left.
+  bool pass_written_parts() {
+    while (head_ < parts_.size() && parts_[head_].closed && parts_[head_].chunks.empty()) {
+      ++head_;
+    }
+    return head_ == parts_.size() || !parts_[head_].chunks.empty();
+  }
+
   std::mutex mutex_;
-  std::condition_variable added_;  // a chunk was added, or a part completed
+  std::condition_variable added_;  // the writer has something to do, or nothing is left
   std::condition_variable taken_;  // a chunk was written out
   std::vector<Part> parts_;
+  std::size_t head_ = 0;  // the first part not yet complete and written out
   bool stopped_ = false;
 };
 

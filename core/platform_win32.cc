@@ -261,12 +261,16 @@ int write_all(int fd, std::string_view bytes) {
     const std::size_t now = bytes.size() < INT_MAX ? bytes.size() : INT_MAX;
     const int written = _write(fd, bytes.data(), static_cast<unsigned>(now));
     if (written < 0) {
-      // The C runtime calls a pipe whose reader has gone an invalid argument.
+      // The C runtime calls a pipe whose reader has gone an invalid argument; Wine's at times
+      // without the system's error behind it. On a pipe, nothing else makes a write invalid.
+      const int error = errno;
       const auto system_error = static_cast<DWORD>(_doserrno);
+      const bool pipe =
+          ::GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_PIPE;
       return system_error == ERROR_NO_DATA || system_error == ERROR_BROKEN_PIPE ||
-                     system_error == ERROR_PIPE_NOT_CONNECTED
+                     system_error == ERROR_PIPE_NOT_CONNECTED || (error == EINVAL && pipe)
                  ? EPIPE
-                 : errno;
+                 : error;
     }
     if (written == 0) {
       return ENOSPC;  // a disk that takes nothing more

@@ -167,8 +167,8 @@ std::string final_name(const std::string& name) {
 
 int create_temporary(const std::string& target, int& fd, std::string& name) {
   catch_interruptions();
-  std::random_device seed;
-  std::mt19937 random(seed());
+  // Seeded once for each thread: a run that lists many files makes a temporary file for each.
+  thread_local std::mt19937 random(std::random_device{}());
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = temporary_name(target, "/", static_cast<std::uint32_t>(random()));
     fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -3,7 +3,11 @@
 // keeps) and writes 13 blanks, the line and CR LF, through buffers as large as the programs use.
 //
 // Usage: floor SOURCE LISTING
+//        floor --tree LIST FOLDER
+// The second form lists, in one process, every source named in the file LIST (one path per
+// line) into FOLDER/<path>.lst, making the folders on the way as a listing into a folder does.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -50,13 +54,11 @@ class Output {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: floor SOURCE LISTING\n");
-    return 2;
-  }
-  const int in = ::open(argv[1], O_RDONLY);
-  const int out = ::open(argv[2], O_WRONLY | O_CREAT | O_TRUNC, 0666);
+namespace {
+
+int list(const char* source, const char* target) {
+  const int in = ::open(source, O_RDONLY);
+  const int out = ::open(target, O_WRONLY | O_CREAT | O_TRUNC, 0666);
   if (in < 0 || out < 0) {
     std::perror("floor: open");
     return 2;
@@ -121,5 +123,42 @@ int main(int argc, char** argv) {
     end_line();
   }
   listing.flush();
+  ::close(in);
   return ::close(out) == 0 ? 0 : 2;
+}
+
+int list_tree(const char* names, const std::string& folder) {
+  std::FILE* list_file = std::fopen(names, "r");
+  if (list_file == nullptr) {
+    std::perror("floor: open");
+    return 2;
+  }
+  char name[4096];
+  while (std::fgets(name, sizeof name, list_file) != nullptr) {
+    std::string source(name);
+    source.pop_back();  // its line end
+    const std::string target = folder + "/" + source + ".lst";
+    for (std::size_t at = target.find('/'); at != std::string::npos;
+         at = target.find('/', at + 1)) {
+      ::mkdir(target.substr(0, at).c_str(), 0777);
+    }
+    if (list(source.c_str(), target.c_str()) != 0) {
+      return 2;
+    }
+  }
+  std::fclose(list_file);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--tree") {
+    return list_tree(argv[2], argv[3]);
+  }
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: floor SOURCE LISTING | floor --tree LIST FOLDER\n");
+    return 2;
+  }
+  return list(argv[1], argv[2]);
 }

@@ -1,11 +1,31 @@
 // cnest: lists a C source file with its block structure drawn in the margin.
+#include <memory>
 #include <string>
 
 #include "cnest/scanner.h"
+#include "core/command_line.h"
 #include "core/program.h"
 #include "core/prompts.h"
 
-int main() {
+namespace {
+
+const nest::Language kLanguage{
+    "cnest",
+    "cnest: lists C sources with their block structure drawn in the margin.",
+    120,
+    false,
+    [](const nest::Answers& a) { return cnest::frame(a.numcol, a.ibmpc ? 1 : 0, a.maxlen); },
+    [](const nest::Answers&) -> std::unique_ptr<nest::BlockScanner> {
+      return std::make_unique<cnest::Scanner>();
+    },
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1) {
+    return nest::run_command_line(kLanguage, argc, argv);
+  }
   return nest::run_program("cnest", [](nest::Sink& console, nest::ByteSource& input) {
     const std::string filnam = nest::ard("C source filename", console, input);
     const std::string filnam2 = nest::ard("Output file (blank=screen)?", console, input);

@@ -16,10 +16,19 @@ void message_record(Sink& sink, std::string_view tag, std::string_view message,
   sink.record(":");
 }
 
-void diagnose(std::string_view tag, std::string_view message, const Form& form,
+void diagnose(Severity severity, std::string_view tag, std::string_view message, const Form& form,
               Streams& streams, std::string_view a) {
   if (streams.tofile) {
     message_record(streams.listing, tag, message, form);
+  }
+  if (streams.reports != nullptr) {
+    streams.reports->add(severity, message);
+  }
+  if (streams.quiet) {
+    if (!streams.tofile) {
+      message_record(streams.console, tag, message, form);
+    }
+    return;
   }
   message_record(streams.console, tag, message, form);
   if (streams.tofile) {
@@ -32,11 +41,11 @@ void diagnose(std::string_view tag, std::string_view message, const Form& form,
 }  // namespace
 
 void errr(std::string_view message, const Form& form, Streams& streams, std::string_view a) {
-  diagnose("***ERROR ", message, form, streams, a);
+  diagnose(Severity::kError, "***ERROR ", message, form, streams, a);
 }
 
 void warn(std::string_view message, const Form& form, Streams& streams, std::string_view a) {
-  diagnose("***WARNING ", message, form, streams, a);
+  diagnose(Severity::kWarning, "***WARNING ", message, form, streams, a);
 }
 
 void echo_line(const Form& form, std::string_view a, Sink& console) {

@@ -114,4 +114,57 @@ void diagram(std::string_view filnam, std::string_view filnam2, const Frame& fra
   output.finish(file, console);
 }
 
+void list_file(const FileListing& job, const Frame& frame, BlockScanner& scanner, Sink& screen) {
+  const std::string source_name(job.name);
+  platform::FileInfo source_info;
+  UniqueFd opened;
+  int fd = job.source_fd;
+  if (fd < 0) {
+    opened = open_source(source_name, source_info);
+    fd = opened.get();
+  } else if (const int error = platform::describe(fd, source_info); error != 0) {
+    throw system_failure("cannot open", source_name, error);
+  }
+  ByteSource source(fd, source_name);
+  if (job.output.empty()) {
+    Streams streams{screen, screen, false, true, job.reports};
+    list_source(source, job.name, frame, scanner, streams);
+    return;
+  }
+  for (const std::string& folder : job.folders) {
+    check_name("cannot create", folder);
+    if (const int error = platform::make_folder(folder); error != 0 && error != EEXIST) {
+      throw system_failure("cannot create", folder, error);
+    }
+  }
+  const std::string output_name(job.output);
+  Sink nowhere([](std::string_view) {}, "nowhere");
+  Output output(output_name, {&source_info, 1}, nowhere);
+  // In UTF-8, every glyph after the page header, whose name is left as it is.
+  bool in_header = true;
+  std::string converted;
+  Sink file(
+      [&](std::string_view bytes) {
+        std::string_view shown = bytes;
+        if (job.utf8) {
+          converted.clear();
+          if (in_header) {
+            const std::size_t end = bytes.find('\n');
+            converted.append(bytes.substr(0, end));
+            bytes = end == std::string_view::npos ? "" : bytes.substr(end);
+            in_header = end == std::string_view::npos;
+          }
+          append_glyphs_in_utf8(bytes, converted);
+          shown = converted;
+        }
+        if (const int error = platform::write_all(output.fd(), shown); error != 0) {
+          throw system_failure("cannot write", output_name, error);
+        }
+      },
+      output_name);
+  Streams streams{nowhere, file, true, true, job.reports};
+  list_source(source, job.name, frame, scanner, streams);
+  output.finish(file, nowhere);
+}
+
 }  // namespace nest

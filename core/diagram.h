@@ -2,7 +2,9 @@
 // ruler, run one pass over the source with the language's scanner, report what is left open.
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/formline.h"
 #include "core/padded_text.h"
@@ -46,5 +48,20 @@ void list_source(ByteSource& source, std::string_view filnam, const Frame& frame
 /// Throws Fatal when a file cannot be opened, read or written; the old listing is then as it was.
 void diagram(std::string_view filnam, std::string_view filnam2, const Frame& frame,
              BlockScanner& scanner, Sink& console);
+
+/// One listing of a run from the command line.
+struct FileListing {
+  std::string_view name;    ///< the source as the command line names it (in the page header)
+  int source_fd = -1;       ///< the source when it is open already (standard input); else -1
+  std::string_view output;  ///< the listing file; empty: the screen listing goes to `screen`
+  std::vector<std::string> folders;  ///< made first, in this order, unless they are there
+  bool utf8 = false;                 ///< the IBM PC glyphs of the listing file in UTF-8
+  Reports* reports = nullptr;        ///< where each report goes besides the listing
+};
+
+/// Lists one source of a run from the command line the way diagram() does, with no console: the
+/// same listing file (made and put in place as diagram() does) or the same screen listing into
+/// `screen`, less its bells. Throws Fatal when a file cannot be opened, read or written.
+void list_file(const FileListing& job, const Frame& frame, BlockScanner& scanner, Sink& screen);
 
 }  // namespace nest

@@ -21,6 +21,41 @@ void GlyphTable::load_ibmpc() {
   blockelseh = '\xC5';
 }
 
+void append_glyphs_in_utf8(std::string_view bytes, std::string& out) {
+  out.reserve(out.size() + bytes.size());
+  for (const char c : bytes) {
+    switch (static_cast<unsigned char>(c)) {
+      case 0xDA:
+        out += "\xE2\x94\x8C";
+        break;  // ┌
+      case 0xC0:
+        out += "\xE2\x94\x94";
+        break;  // └
+      case 0xC3:
+        out += "\xE2\x94\x9C";
+        break;  // ├
+      case 0xB3:
+        out += "\xE2\x94\x82";
+        break;  // │
+      case 0xC4:
+        out += "\xE2\x94\x80";
+        break;  // ─
+      case 0xC2:
+        out += "\xE2\x94\xAC";
+        break;  // ┬
+      case 0xC1:
+        out += "\xE2\x94\xB4";
+        break;  // ┴
+      case 0xC5:
+        out += "\xE2\x94\xBC";
+        break;  // ┼
+      default:
+        out += c;
+        break;
+    }
+  }
+}
+
 namespace {
 
 constexpr std::int64_t kRecordWidth = kTextWidth;

@@ -2,6 +2,7 @@
 // it, and moves the nesting on to the next line.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "core/diagnostics.h"
@@ -25,6 +26,10 @@ struct GlyphTable {
   /// Loads the IBM PC (code page 437) set into all eight glyphs.
   void load_ibmpc();
 };
+
+/// Appends `bytes` to `out` with each byte of the IBM PC glyph set in UTF-8: the same eight
+/// shapes, each still one column wide on a terminal, in three bytes where code page 437 has one.
+void append_glyphs_in_utf8(std::string_view bytes, std::string& out);
 
 /// What stays the same for every line of a run.
 struct RenderSettings {

@@ -381,5 +381,11 @@ TEST(FormlineTest, GlyphSetStaysIbmPcForTheRun) {
   EXPECT_EQ(out.file(), " \xDA" + std::string(10, '\xC4') + " x\r\n \xB3           x\r\n");
 }
 
+TEST(FormlineTest, EveryIbmPcGlyphInUtf8AndNothingElseChanged) {
+  std::string out = "kept";
+  append_glyphs_in_utf8("\xDA\xC0\xC3\xB3\xC4\xC2\xC1\xC5 x|-\r\n\f\xE9", out);
+  EXPECT_EQ(out, "kept\u250C\u2514\u251C\u2502\u2500\u252C\u2534\u253C x|-\r\n\f\xE9");
+}
+
 }  // namespace
 }  // namespace nest

@@ -18,6 +18,20 @@ inline constexpr int kStandardInput = 0;
 inline constexpr int kStandardOutput = 1;
 inline constexpr int kStandardError = 2;
 
+#if defined(_WIN32)
+/// The bytes that end a folder's name in a path.
+inline constexpr std::string_view kSeparators = "/\\";
+/// Whether the file system takes two names that differ only in case for one file.
+inline constexpr bool kNamesIgnoreCase = true;
+#else
+inline constexpr std::string_view kSeparators = "/";
+#if defined(__APPLE__)
+inline constexpr bool kNamesIgnoreCase = true;
+#else
+inline constexpr bool kNamesIgnoreCase = false;
+#endif
+#endif
+
 /// What the system tells of an open file.
 struct FileInfo {
   bool identified = false;  ///< the system gives the file an identity (device and index)
@@ -68,6 +82,10 @@ int describe_path(const std::string& name, FileInfo& info);
 /// target), or `name` itself: where a file that replaces it must be made and put.
 std::string final_name(const std::string& name);
 
+/// The most temporary files that a signal removes at one time: one per listing that a run
+/// writes at the same time.
+inline constexpr int kTemporaries = 64;
+
 /// Creates a new, empty file for writing in the folder of `target`, into `fd`, its name into
 /// `name`. A file that replaces `replaced` is made for this user alone and then given, before
 /// anything is written to it, the permission bits of `replaced` and, where the process may, its
@@ -75,7 +93,8 @@ std::string final_name(const std::string& name);
 /// replaces nothing (`replaced` null) is created with 0666 less the umask. Until
 /// replace_with_temporary or discard_temporary, the file is removed if a signal ends the process
 /// (POSIX: every signal whose default is to end it, but the faults of the program itself; Windows:
-/// Ctrl-C, Ctrl-Break, closing the console). One such file at a time. Returns 0 or the error.
+/// Ctrl-C, Ctrl-Break, closing the console). Up to kTemporaries such files at a time, made by as
+/// many threads. Returns 0 or the error.
 int create_temporary(const std::string& target, const FileInfo* replaced, int& fd,
                      std::string& name);
 
@@ -111,8 +130,12 @@ int write_all(int fd, std::string_view bytes);
 /// Closes `fd`. Returns 0 or the error: a file system may report a failed write only here.
 int close(int fd);
 
-/// Whether this process may run on two processors or more.
-bool several_processors();
+/// The number of processors this process may run on (at least 1).
+unsigned processors();
+
+/// Makes the folder `name` (POSIX: permissions 0777 less the umask). Returns 0 or the error
+/// (EEXIST when something of that name is there already).
+int make_folder(const std::string& name);
 
 /// The text of an error value: the same on every system for the errors that the programs
 /// report ("No such file or directory", "No space left on device", ...).

@@ -5,10 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <mutex>
 #include <random>
 #include <thread>
 #include <vector>
@@ -42,14 +45,18 @@ void describe_status(const struct stat& status, FileInfo& info) {
   info.group = static_cast<std::uint32_t>(status.st_gid);
 }
 
-// The temporary file to remove when a signal ends the process. A signal handler can only reach
-// what is kept here, and may only call what is safe in one: so a fixed buffer and a flag.
-char interrupted_removes[PATH_MAX + 1];
-volatile std::sig_atomic_t removal_armed = 0;
+// The temporary files to remove when a signal ends the process, one for each listing being
+// written at the same time. A signal handler can only reach what is kept here, and may only call
+// what is safe in one: so fixed buffers and flags, each flag set only once its name is complete.
+char interrupted_removes[kTemporaries][PATH_MAX + 1];
+volatile std::sig_atomic_t removal_armed[kTemporaries] = {};
+std::mutex removals_in_use;  // between the threads that arm and disarm
 
 extern "C" void remove_and_end(int signal_number) {
-  if (removal_armed != 0) {
-    ::unlink(interrupted_removes);
+  for (int k = 0; k < kTemporaries; ++k) {
+    if (removal_armed[k] != 0) {
+      ::unlink(interrupted_removes[k]);
+    }
   }
   // Ends the process as the signal would have: its status says so to the caller.
   ::signal(signal_number, SIG_DFL);
@@ -108,17 +115,27 @@ void catch_interruptions() {
   }
 }
 
-// Arms or disarms the removal of `name`, with the signals held off so that the handler never
-// sees a name half written.
-void arm_removal(const std::string* name) {
+// Arms the removal of `name` in a free place, or disarms the place that holds `name`, with the
+// signals held off so that the handler never sees a name half written.
+void arm_removal(const std::string& name, bool arm) {
   sigset_t all;
   sigset_t before;
   sigfillset(&all);
   ::pthread_sigmask(SIG_BLOCK, &all, &before);
-  removal_armed = 0;
-  if (name != nullptr && name->size() < sizeof interrupted_removes) {
-    std::memcpy(interrupted_removes, name->c_str(), name->size() + 1);
-    removal_armed = 1;
+  {
+    const std::lock_guard<std::mutex> lock(removals_in_use);
+    for (int k = 0; k < kTemporaries; ++k) {
+      if (arm && removal_armed[k] == 0 && name.size() < sizeof interrupted_removes[k]) {
+        std::memcpy(interrupted_removes[k], name.c_str(), name.size() + 1);
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        removal_armed[k] = 1;
+        break;
+      }
+      if (!arm && removal_armed[k] != 0 && name == interrupted_removes[k]) {
+        removal_armed[k] = 0;
+        break;
+      }
+    }
   }
   ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
@@ -222,8 +239,8 @@ std::size_t longest_name(const std::string& target) {
 int create_temporary(const std::string& target, const FileInfo* replaced, int& fd,
                      std::string& name) {
   catch_interruptions();
-  std::random_device seed;
-  std::mt19937 random(seed());
+  // Seeded once for each thread: a run that lists many files makes a temporary file for each.
+  thread_local std::mt19937 random(std::random_device{}());
   const std::size_t name_max = longest_name(target);
   for (int attempt = 0; attempt < 100; ++attempt) {
     name =
@@ -239,7 +256,7 @@ int create_temporary(const std::string& target, const FileInfo* replaced, int& f
       }
       continue;
     }
-    arm_removal(&name);
+    arm_removal(name, true);
     if (replaced != nullptr) {
       if (const int error = take_over(fd, *replaced); error != 0) {
         ::close(fd);
@@ -254,12 +271,12 @@ int create_temporary(const std::string& target, const FileInfo* replaced, int& f
 
 int replace_with_temporary(const std::string& temporary, const std::string& target) {
   const int error = ::rename(temporary.c_str(), target.c_str()) == 0 ? 0 : errno;
-  arm_removal(nullptr);
+  arm_removal(temporary, false);
   return error;
 }
 
 void discard_temporary(const std::string& temporary) {
-  arm_removal(nullptr);
+  arm_removal(temporary, false);
   ::unlink(temporary.c_str());
 }
 
@@ -300,16 +317,20 @@ int close(int fd) {
   return ::close(fd) == 0 ? 0 : errno;
 }
 
-bool several_processors() {
+unsigned processors() {
 #if defined(__linux__)
   // The processors this process may run on, which may be fewer than the machine has.
   cpu_set_t allowed;
   CPU_ZERO(&allowed);
   if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
-    return CPU_COUNT(&allowed) > 1;
+    return static_cast<unsigned>(CPU_COUNT(&allowed));
   }
 #endif
-  return std::thread::hardware_concurrency() > 1;
+  return std::max(std::thread::hardware_concurrency(), 1U);
+}
+
+int make_folder(const std::string& name) {
+  return ::mkdir(name.c_str(), 0777) == 0 ? 0 : errno;
 }
 
 }  // namespace nest::platform

@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -95,17 +97,37 @@ DWORD identify(HANDLE handle, FileInfo& info) {
   return 0;
 }
 
-// The temporary file to remove when the console ends the process. The handler runs on a thread
-// of its own; the name is set before it can matter and cleared after.
-char interrupted_removes[MAX_PATH + 1];
-volatile LONG removal_armed = 0;
+// The temporary files to remove when the console ends the process, one for each listing being
+// written at the same time. The handler runs on a thread of its own; a name is set before its
+// flag and cleared after.
+char interrupted_removes[kTemporaries][MAX_PATH + 1];
+volatile LONG removal_armed[kTemporaries] = {};
+std::mutex removals_in_use;  // between the threads that arm and disarm
 
 BOOL WINAPI remove_and_end(DWORD) {
-  if (removal_armed != 0) {
-    // The file was opened to be shared for deletion: it goes when the process ends.
-    ::DeleteFileA(interrupted_removes);
+  for (int k = 0; k < kTemporaries; ++k) {
+    if (removal_armed[k] != 0) {
+      // The file was opened to be shared for deletion: it goes when the process ends.
+      ::DeleteFileA(interrupted_removes[k]);
+    }
   }
   return FALSE;  // and then the default: the process ends
+}
+
+// Arms the removal of `name` in a free place, or disarms the place that holds `name`.
+void arm_removal(const std::string& name, bool arm) {
+  const std::lock_guard<std::mutex> lock(removals_in_use);
+  for (int k = 0; k < kTemporaries; ++k) {
+    if (arm && removal_armed[k] == 0 && name.size() < sizeof interrupted_removes[k]) {
+      std::memcpy(interrupted_removes[k], name.c_str(), name.size() + 1);
+      ::InterlockedExchange(&removal_armed[k], 1);
+      return;
+    }
+    if (!arm && removal_armed[k] != 0 && name == interrupted_removes[k]) {
+      ::InterlockedExchange(&removal_armed[k], 0);
+      return;
+    }
+  }
 }
 
 }  // namespace
@@ -179,8 +201,8 @@ std::string final_name(const std::string& name) {
 int create_temporary(const std::string& target, const FileInfo*, int& fd, std::string& name) {
   static const bool caught = ::SetConsoleCtrlHandler(remove_and_end, TRUE) != 0;
   static_cast<void>(caught);
-  std::random_device seed;
-  std::mt19937 random(seed());
+  // Seeded once for each thread: a run that lists many files makes a temporary file for each.
+  thread_local std::mt19937 random(std::random_device{}());
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = temporary_name(target, "/\\", static_cast<std::uint32_t>(random()), 255, MAX_PATH - 1);
     if (name.empty()) {
@@ -202,10 +224,7 @@ int create_temporary(const std::string& target, const FileInfo*, int& fd, std::s
       ::DeleteFileA(name.c_str());
       return EMFILE;
     }
-    if (name.size() < sizeof interrupted_removes) {
-      std::memcpy(interrupted_removes, name.c_str(), name.size() + 1);
-      ::InterlockedExchange(&removal_armed, 1);
-    }
+    arm_removal(name, true);
     return 0;
   }
   return EEXIST;
@@ -215,12 +234,12 @@ int replace_with_temporary(const std::string& temporary, const std::string& targ
   const int error = ::MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0
                         ? 0
                         : errno_of(::GetLastError());
-  ::InterlockedExchange(&removal_armed, 0);
+  arm_removal(temporary, false);
   return error;
 }
 
 void discard_temporary(const std::string& temporary) {
-  ::InterlockedExchange(&removal_armed, 0);
+  arm_removal(temporary, false);
   ::DeleteFileA(temporary.c_str());
 }
 
@@ -242,12 +261,16 @@ int write_all(int fd, std::string_view bytes) {
     const std::size_t now = bytes.size() < INT_MAX ? bytes.size() : INT_MAX;
     const int written = _write(fd, bytes.data(), static_cast<unsigned>(now));
     if (written < 0) {
-      // The C runtime calls a pipe whose reader has gone an invalid argument.
+      // The C runtime calls a pipe whose reader has gone an invalid argument; Wine's at times
+      // without the system's error behind it. On a pipe, nothing else makes a write invalid.
+      const int error = errno;
       const auto system_error = static_cast<DWORD>(_doserrno);
+      const bool pipe =
+          ::GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_PIPE;
       return system_error == ERROR_NO_DATA || system_error == ERROR_BROKEN_PIPE ||
-                     system_error == ERROR_PIPE_NOT_CONNECTED
+                     system_error == ERROR_PIPE_NOT_CONNECTED || (error == EINVAL && pipe)
                  ? EPIPE
-                 : errno;
+                 : error;
     }
     if (written == 0) {
       return ENOSPC;  // a disk that takes nothing more
@@ -261,13 +284,21 @@ int close(int fd) {
   return _close(fd) == 0 ? 0 : errno;
 }
 
-bool several_processors() {
+unsigned processors() {
   DWORD_PTR process = 0;
   DWORD_PTR system = 0;
-  if (::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system) != 0) {
-    return (process & (process - 1)) != 0;  // more than one bit set
+  if (::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system) != 0 && process != 0) {
+    unsigned count = 0;
+    for (; process != 0; process &= process - 1) {
+      ++count;
+    }
+    return count;
   }
-  return std::thread::hardware_concurrency() > 1;
+  return std::max(std::thread::hardware_concurrency(), 1U);
+}
+
+int make_folder(const std::string& name) {
+  return ::CreateDirectoryA(name.c_str(), nullptr) != 0 ? 0 : errno_of(::GetLastError());
 }
 
 }  // namespace nest::platform

@@ -71,6 +71,9 @@ bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
   }
   ++linecount;
   format_line_number(linecount, form);
+  if (streams.reports != nullptr) {
+    streams.reports->line = linecount;
+  }
 
   // Below `watch` neither warning can fire; so a plain line that ends before it is the line.
   const std::int64_t watch = std::min<std::int64_t>(kTooLongColumn, std::int64_t{maxlen} + 1);

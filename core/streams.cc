@@ -44,6 +44,9 @@ Sink::Sink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
 
 Sink::Sink(std::string* memory) : memory_(memory), name_("memory") {}
 
+Sink::Sink(std::function<void(std::string_view)> drain, std::string name)
+    : drain_(std::move(drain)), name_(std::move(name)) {}
+
 Sink::~Sink() = default;
 
 void Sink::blanks(std::size_t count) {
@@ -88,6 +91,10 @@ void Sink::flush_buffer() {
 void Sink::write_fd(std::string_view bytes) {
   if (memory_ != nullptr) {
     memory_->append(bytes);
+    return;
+  }
+  if (drain_) {
+    drain_(bytes);
     return;
   }
   if (const int error = platform::write_all(fd_, bytes); error != 0) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -13,6 +14,8 @@
 #include "core/simd.h"
 
 namespace nest {
+
+class Reports;
 
 /// `size` bytes left as they are, for a buffer that is written before it is read. (What
 /// std::make_unique_for_overwrite does, which not every standard library has yet.)
@@ -62,6 +65,9 @@ class Sink {
   Sink(int fd, std::string name);
   /// Collects everything written into `*memory`.
   explicit Sink(std::string* memory);
+  /// Hands each block of bytes written out to `drain` (which may throw Fatal); a `drain` that
+  /// does nothing makes a sink that throws away what it is given.
+  Sink(std::function<void(std::string_view)> drain, std::string name);
   Sink(const Sink&) = delete;
   Sink& operator=(const Sink&) = delete;
   /// Does not flush: a destructor cannot report a failure. Callers flush.
@@ -116,6 +122,7 @@ class Sink {
 
   int fd_ = -1;
   std::string* memory_ = nullptr;
+  std::function<void(std::string_view)> drain_;
   std::string name_;
   std::unique_ptr<char[]> buffer_;  // made at the first write: many sinks of tests stay empty
   std::size_t capacity_ = 0;        // size of buffer_
@@ -221,6 +228,11 @@ struct Streams {
   Sink& console;  ///< console output: questions, echoes, copies of messages, the bell
   Sink& listing;  ///< the listing file, or the console itself when the listing goes to the screen
   bool tofile;    ///< true when the listing goes to a named file
+  /// A run from the command line: the console gets no copy of a report, no line and no bell
+  /// (the message record of a screen listing stays in it).
+  bool quiet = false;
+  /// When set, each report also goes here, in the form compilers use.
+  Reports* reports = nullptr;
 };
 
 }  // namespace nest

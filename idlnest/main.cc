@@ -1,11 +1,31 @@
 // idlnest: lists an IDL source file with its block structure drawn in the margin.
+#include <memory>
 #include <string>
 
+#include "core/command_line.h"
 #include "core/program.h"
 #include "core/prompts.h"
 #include "idlnest/scanner.h"
 
-int main() {
+namespace {
+
+const nest::Language kLanguage{
+    "idlnest",
+    "idlnest: lists IDL sources with their block structure drawn in the margin.",
+    160,
+    true,
+    [](const nest::Answers& a) { return idlnest::frame(a.numcol, a.ibmpc ? 1 : 0, a.maxlen); },
+    [](const nest::Answers& a) -> std::unique_ptr<nest::BlockScanner> {
+      return std::make_unique<idlnest::Scanner>(a.warnend, a.warnquote);
+    },
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1) {
+    return nest::run_command_line(kLanguage, argc, argv);
+  }
   return nest::run_program("idlnest", [](nest::Sink& console, nest::ByteSource& input) {
     const std::string filnam = nest::ard("IDL source file Name", console, input);
     const std::string filnam2 = nest::ard("Output file (blank=screen)", console, input);

@@ -319,25 +319,59 @@ const Fixture kFixtures[] = {
 INSTANTIATE_TEST_SUITE_P(EdgeCases, CnestFixtureTest, ::testing::ValuesIn(kFixtures),
                          [](const auto& p) { return std::string(p.param.name); });
 
-// Every fixture source of these tests and the bundled example, with every dialogue of the
-// end-to-end tables (these and the fault table's), into a file and to the screen: the console
-// and the listing of each build must be those of the x86-64 build.
-TEST(CnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
+// Every fixture source of these tests and the bundled example.
+std::vector<std::pair<std::string, std::string>> every_fixture() {
   std::vector<std::pair<std::string, std::string>> sources = {
       {"Function", kFunction},
       {"Example", TempDir::read_file(std::string(NEST_SOURCE_DIR) + "/examples/demo.c")}};
   for (const Fixture& f : kFixtures) {
     sources.emplace_back(f.name, f.source);
   }
+  return sources;
+}
+
+// Every dialogue of the end-to-end tables (these and the fault table's).
+std::vector<std::pair<std::string, std::vector<std::string>>> every_dialogue() {
   // numcol, ibmpc, maxlen
-  const std::vector<std::pair<std::string, std::vector<std::string>>> dialogues = {
+  return {
       {"Defaults", {"/", "/", "/"}},
       {"IbmPcNumbers16", {"16", "1", "120"}},
       {"MaxlenZeroNumbers4988", {"4988", "0", "0"}},
       {"Largest", {"2147483647", "2147483647", "2147483647"}},
       {"Smallest", {"-2147483648", "-2147483648", "-2147483648"}},
   };
-  expect_as_on_x86_64(CNEST_PATH, ".c", "cnest.digests", every_pairing(sources, dialogues));
+}
+
+// Every fixture source of these tests and the bundled example, with every dialogue of the
+// end-to-end tables (these and the fault table's), into a file and to the screen: the console
+// and the listing of each build must be those of the x86-64 build.
+TEST(CnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
+  expect_as_on_x86_64(CNEST_PATH, ".c", "cnest.digests",
+                      every_pairing(every_fixture(), every_dialogue()));
+}
+
+// The command line's options for the answers of a dialogue of every_dialogue().
+std::vector<std::string> options_for(const std::vector<std::string>& a) {
+  std::vector<std::string> options = number_option("--numbers", a[0]);
+  if (a[1] != "/" && std::stoi(a[1]) != 0) {
+    options.push_back("--glyphs=ibm");
+  }
+  for (const std::string& option : number_option("--max-length", a[2])) {
+    options.push_back(option);
+  }
+  return options;
+}
+
+// The command line makes the same listing files with the options for those answers...
+TEST(CnestCommandLineTest, EveryFixtureWithEveryDialogueIntoTheSameFiles) {
+  expect_command_line_as_dialogue(CNEST_PATH, ".c", 5, true, every_fixture(), every_dialogue(),
+                                  options_for);
+}
+
+// ...and the same screen listings, less their bells.
+TEST(CnestCommandLineTest, EveryFixtureWithEveryDialogueToTheSameScreen) {
+  expect_command_line_as_dialogue(CNEST_PATH, ".c", 5, false, every_fixture(), every_dialogue(),
+                                  options_for);
 }
 
 class CnestNameTest : public ::testing::TestWithParam<NameCase> {};

@@ -364,10 +364,8 @@ const Fixture kFixtures[] = {
 INSTANTIATE_TEST_SUITE_P(EdgeCases, IdlnestFixtureTest, ::testing::ValuesIn(kFixtures),
                          [](const auto& p) { return std::string(p.param.name); });
 
-// Every fixture source of these tests and the bundled example, with every dialogue of the
-// end-to-end tables (these and the fault table's), into a file and to the screen: the console
-// and the listing of each build must be those of the x86-64 build.
-TEST(IdlnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
+// Every fixture source of these tests and the bundled example.
+std::vector<std::pair<std::string, std::string>> every_fixture() {
   std::vector<std::pair<std::string, std::string>> sources = {
       {"NestedProcedure", kNestedProcedure},
       {"FunctionWithCase", kFunctionWithCase},
@@ -375,8 +373,13 @@ TEST(IdlnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
   for (const Fixture& f : kFixtures) {
     sources.emplace_back(f.name, f.source);
   }
+  return sources;
+}
+
+// Every dialogue of the end-to-end tables (these and the fault table's).
+std::vector<std::pair<std::string, std::vector<std::string>>> every_dialogue() {
   // numcol, ibmpc, warnend, maxlen, warnquote
-  const std::vector<std::pair<std::string, std::vector<std::string>>> dialogues = {
+  return {
       {"Defaults", {"/", "/", "/", "/", "/"}},
       {"IbmPcNumbers20", {"20", "1", "0", "160", "0"}},
       {"Warnend", {"0", "0", "1", "160", "0"}},
@@ -385,7 +388,45 @@ TEST(IdlnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
       {"Largest", {"2147483647", "2147483647", "2147483647", "2147483647", "2147483647"}},
       {"Smallest", {"-2147483648", "-2147483648", "-2147483648", "-2147483648", "-2147483648"}},
   };
-  expect_as_on_x86_64(IDLNEST_PATH, ".pro", "idlnest.digests", every_pairing(sources, dialogues));
+}
+
+// Every fixture source of these tests and the bundled example, with every dialogue of the
+// end-to-end tables (these and the fault table's), into a file and to the screen: the console
+// and the listing of each build must be those of the x86-64 build.
+TEST(IdlnestConformanceTest, EveryFixtureWithEveryDialogueAsOnX86_64) {
+  expect_as_on_x86_64(IDLNEST_PATH, ".pro", "idlnest.digests",
+                      every_pairing(every_fixture(), every_dialogue()));
+}
+
+// The command line's options for the answers of a dialogue of every_dialogue().
+std::vector<std::string> options_for(const std::vector<std::string>& a) {
+  const auto set = [&](std::size_t k) { return a[k] != "/" && std::stoi(a[k]) != 0; };
+  std::vector<std::string> options = number_option("--numbers", a[0]);
+  if (set(1)) {
+    options.push_back("--glyphs=ibm");
+  }
+  if (set(2)) {
+    options.push_back("--warn-end");
+  }
+  for (const std::string& option : number_option("--max-length", a[3])) {
+    options.push_back(option);
+  }
+  if (set(4)) {
+    options.push_back("--warn-quotes");
+  }
+  return options;
+}
+
+// The command line makes the same listing files with the options for those answers...
+TEST(IdlnestCommandLineTest, EveryFixtureWithEveryDialogueIntoTheSameFiles) {
+  expect_command_line_as_dialogue(IDLNEST_PATH, ".pro", 7, true, every_fixture(), every_dialogue(),
+                                  options_for);
+}
+
+// ...and the same screen listings, less their bells.
+TEST(IdlnestCommandLineTest, EveryFixtureWithEveryDialogueToTheSameScreen) {
+  expect_command_line_as_dialogue(IDLNEST_PATH, ".pro", 7, false, every_fixture(), every_dialogue(),
+                                  options_for);
 }
 
 class IdlnestNameTest : public ::testing::TestWithParam<NameCase> {};

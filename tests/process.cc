@@ -47,9 +47,10 @@ System system_under_test() {
   return std::string_view(NEST_TEST_SYSTEM) == "Windows" ? System::kWindows : System::kPosix;
 }
 
-void exec_program(const std::string& program) {
+void exec_program(const std::string& program, const std::vector<std::string>& arguments) {
   std::vector<std::string> words = launcher();
   words.push_back(program);
+  words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& word : words) {
     argv.push_back(word.data());
@@ -135,7 +136,7 @@ Outcome run_once(const std::string& program, std::string_view input, const std::
       }
     }
     ::signal(SIGPIPE, SIG_DFL);
-    exec_program(program);
+    exec_program(program, options.arguments);
     ::_exit(127);
   }
   ::close(in[0]);
@@ -429,6 +430,59 @@ void expect_names_shown(const NamingProgram& p, const NameCase& c) {
     EXPECT_EQ(without_records(outcome.output, static_cast<int>(2 * lines.size())), listing);
     EXPECT_FALSE(dir.exists(c.output));
   }
+}
+
+void expect_command_line_as_dialogue(
+    const std::string& program, std::string_view extension, int questions, bool to_files,
+    const std::vector<std::pair<std::string, std::string>>& sources,
+    const std::vector<std::pair<std::string, std::vector<std::string>>>& dialogues,
+    const std::function<std::vector<std::string>(const std::vector<std::string>&)>& options_of) {
+  TempDir dir;
+  std::vector<std::string> names;
+  for (std::size_t k = 0; k < sources.size(); ++k) {
+    names.push_back("s" + std::to_string(k) + std::string(extension));
+    dir.write(names.back(), sources[k].second);
+  }
+  for (const auto& [dialogue_name, dialogue] : dialogues) {
+    std::string screens;  // every screen listing of the dialogue, headed as the command line does
+    for (std::size_t k = 0; k < names.size(); ++k) {
+      std::vector<std::string> lines = {names[k], to_files ? names[k] + ".lst" : ""};
+      lines.insert(lines.end(), dialogue.begin(), dialogue.end());
+      const Outcome outcome = run(program, answers(lines), dir.path());
+      EXPECT_EQ(outcome.status, 0) << sources[k].first << "." << dialogue_name;
+      if (!to_files) {
+        std::string screen = without_records(outcome.output, 2 * questions);
+        for (std::size_t at; (at = screen.find(" \a\r\n")) != std::string::npos;) {
+          screen.erase(at, 4);
+        }
+        screens += (k > 0 ? "\r\n==> " : "==> ") + names[k] + " <==\r\n" + screen;
+      }
+    }
+    RunOptions options;
+    options.arguments = options_of(dialogue);
+    if (to_files) {
+      options.arguments.insert(options.arguments.end(), {"-o", "out"});
+    }
+    options.arguments.insert(options.arguments.end(), names.begin(), names.end());
+    const Outcome listed = run(program, "", dir.path(), options);
+    EXPECT_EQ(listed.status, 0) << dialogue_name;
+    if (!to_files) {
+      EXPECT_TRUE(listed.output == screens)
+          << dialogue_name << ": standard output differs from the dialogue's screen listings";
+      continue;
+    }
+    for (std::size_t k = 0; k < names.size(); ++k) {
+      EXPECT_TRUE(dir.read("out/" + names[k] + ".lst") == dir.read(names[k] + ".lst"))
+          << sources[k].first << "." << dialogue_name << ": the listing files differ";
+    }
+  }
+}
+
+std::vector<std::string> number_option(const std::string& option, const std::string& answer) {
+  if (answer == "/") {
+    return {};
+  }
+  return {option + "=" + answer};
 }
 
 }  // namespace nest::testing

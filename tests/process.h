@@ -33,6 +33,8 @@ enum class StandardOutput {
 
 /// How a process is started by run(), and what is done to it while it runs.
 struct RunOptions {
+  /// The program's arguments (none: the dialogue).
+  std::vector<std::string> arguments = {};
   StandardOutput output = StandardOutput::kCaptured;
   std::size_t read_before_leaving = 0;  ///< for kReaderLeaves: bytes read before the reader goes
   std::string output_file = "";         ///< for kAppendedToFile
@@ -63,9 +65,9 @@ enum class System { kPosix, kWindows };
 System system_under_test();
 
 /// Replaces this process (a child just forked) with `program`, started through the launcher the
-/// tests were configured with, if any (an emulator for the programs of another target), with no
-/// arguments. Returns only when that fails.
-void exec_program(const std::string& program);
+/// tests were configured with, if any (an emulator for the programs of another target), with
+/// `arguments`. Returns only when that fails.
+void exec_program(const std::string& program, const std::vector<std::string>& arguments = {});
 
 /// Runs `program` in the folder `cwd` with `input` as its standard input and no arguments.
 Outcome run(const std::string& program, std::string_view input, const std::string& cwd = ".");
@@ -146,5 +148,20 @@ struct NamingProgram {
 /// Runs `program` with the names of `c` and expects the echoes, the page header or the screen
 /// listing, and the diagnostic on standard error that they call for.
 void expect_names_shown(const NamingProgram& program, const NameCase& c);
+/// Lists every source of `sources` with every dialogue of `dialogues` (named answers after the
+/// first two) twice: through the dialogue, one process per source, into a file (`to_files`) or to
+/// the screen; and from the command line with the options that `options_of` gives for the
+/// answers, one process for all the sources, into a folder or to standard output. Expects the
+/// same listing files, byte for byte, or on standard output each dialogue's screen listing less
+/// its bell records, headed by its file's name.
+void expect_command_line_as_dialogue(
+    const std::string& program, std::string_view extension, int questions, bool to_files,
+    const std::vector<std::pair<std::string, std::string>>& sources,
+    const std::vector<std::pair<std::string, std::vector<std::string>>>& dialogues,
+    const std::function<std::vector<std::string>(const std::vector<std::string>&)>& options_of);
+
+/// The options that stand for the answer `answer` to a numeric question with the long option
+/// `option` (none for an answer that keeps the default).
+std::vector<std::string> number_option(const std::string& option, const std::string& answer);
 
 }  // namespace nest::testing

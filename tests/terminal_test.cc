@@ -67,8 +67,12 @@ termios sane_terminal() {
 // a terminal emulator does.
 class Terminal {
  public:
-  Terminal(const std::string& program, const std::string& cwd) {
+  Terminal(const std::string& program, const std::string& cwd,
+           const std::vector<std::string>& arguments = {}) {
     termios settings = sane_terminal();
+#if defined(IUTF8)
+    settings.c_iflag |= IUTF8;  // a terminal of today, which takes its bytes as UTF-8
+#endif
     winsize size{};
     size.ws_row = 50;
     size.ws_col = 132;
@@ -81,7 +85,7 @@ class Terminal {
       if (::chdir(cwd.c_str()) != 0) {
         ::_exit(126);
       }
-      exec_program(program);
+      exec_program(program, arguments);
       ::_exit(127);
     }
   }
@@ -365,6 +369,22 @@ TEST(Terminal, CnestEndsWithStatus2WhenInputIsClosedAtTheFirstQuestion) {
   EXPECT_EQ(terminal.rest(),
             "cnest: standard input: end of input at the question 'C source filename'\r\n");
   EXPECT_EQ(terminal.status(), 2);
+}
+
+TEST(Terminal, CnestDrawsTheIbmPcShapesInUtf8FromTheCommandLine) {
+  Terminal terminal(CNEST_PATH, NEST_SOURCE_DIR, {"-g", "utf8", "-n", "70", "examples/demo.c"});
+  const std::string screen = terminal.rest();
+  ASSERT_EQ(terminal.status(), 0);
+  EXPECT_NE(screen.find("\r\r\n    \u250C\u2500\u2500\u2500\u2500\u2500\u2500\u2500 int main("),
+            std::string::npos)
+      << "a block opened in UTF-8";
+  EXPECT_NE(screen.find("\u2502  39\r\r\n"), std::string::npos) << "a line number after its mark";
+  // Each shape in the column where the code page 437 listing has its byte.
+  RunOptions ibm;
+  ibm.arguments = {"-g", "ibm", "-n", "70", "examples/demo.c"};
+  const Outcome piped = run(CNEST_PATH, "", NEST_SOURCE_DIR, ibm);
+  ASSERT_EQ(piped.status, 0);
+  EXPECT_EQ(cp437(screen), on_screen(piped.output));
 }
 
 }  // namespace

@@ -236,7 +236,9 @@ void Scanner::scan(nest::PaddedView b, const nest::Form& form, nest::LineState& 
     }
   };
 
-  if (a.find_first_not_of(' ') == std::string_view::npos) {
+  // Blank runs are collapsed and code_length_ leaves out the one blank that may end the text,
+  // so the scan text is all blanks exactly when no code is left.
+  if (code_length_ == 0) {
     // Every key holds a character that is not a blank: on a line without code none can match,
     // so no unit starts, no rule applies and the line is no continuation.
     contin_ = false;

@@ -55,7 +55,8 @@ template <char... kStops>
     const portable::Word blanks = portable::equal_marks(bytes, ' ');
     const portable::Word blank_before = length > 0 && out[length - 1] == ' ' ? 0x80U : 0U;
     portable::Word marks = 0;
-    ((marks |= portable::equal_marks(bytes, kStops)), ...);
+    // Only the first stop counts, so the marks need be exact only up to it.
+    ((marks |= portable::first_equal_marks(bytes, kStops)), ...);
     const portable::Word end = left < 8 ? portable::Word{0x80} << (8 * left) : 0;
     const portable::Word stops = marks | (blanks & ((blanks << 8) | blank_before)) | end;
     const std::size_t count = stops == 0 ? 8 : portable::first_marked(stops);

@@ -207,6 +207,34 @@ TEST(WordTest, EachTestHoldsForExactlyItsBytesWhateverTheirNeighbours) {
   }
 }
 
+TEST(WordTest, FirstEqualMarksFindTheFirstMatchAsEqualMarksDo) {
+  // Two bytes set in every pair of places, among neighbours: a match followed by the byte its
+  // borrow may mark ('q' then 'p'), and the edges of the subtraction.
+  const char values[] = {'q', 'p', 'r', '\0', '\x01', '\x7f', '\x80', '\xf1', '\xff', ' '};
+  for (const char neighbour : {'\0', ' ', 'p', 'q', '\xff'}) {
+    for (const char first : values) {
+      for (const char second : values) {
+        for (std::size_t i = 0; i < 8; ++i) {
+          for (std::size_t j = i + 1; j < 8; ++j) {
+            char bytes[8];
+            std::memset(bytes, neighbour, 8);
+            bytes[i] = first;
+            bytes[j] = second;
+            const portable::Word word = portable::load_word(bytes);
+            const portable::Word exact = portable::equal_marks(word, 'q');
+            const portable::Word quick = portable::first_equal_marks(word, 'q');
+            ASSERT_EQ(quick != 0, exact != 0) << i << " " << j;
+            if (exact != 0) {
+              EXPECT_EQ(portable::first_marked(quick), portable::first_marked(exact))
+                  << i << " " << j;
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST(FindByteTest, ReadsNothingPastTheText) {
   // A text that ends where its allocation ends: AddressSanitizer and valgrind see a read past it.
   for (std::size_t size = 1; size < 40; ++size) {

@@ -34,7 +34,7 @@ bool Scanner::build_scan_text(nest::PaddedView b, nest::LineState& state) {
     i = n;
   } else if (n > 0 && b[0] == ' ') {
     out[write++] = ' ';  // the indentation leaves one blank
-    i = nest::first_nonblank(b);
+    i = nest::next_nonblank(b, 0);
   }
   const std::size_t first = i;  // the first column that is not a blank (the line is trimmed)
   while (i < n) {
@@ -50,12 +50,7 @@ bool Scanner::build_scan_text(nest::PaddedView b, nest::LineState& state) {
           out[write++] = ' ';
         }
         // The rest of the run, at once: blanks collapse in the scan text.
-        if (const std::size_t next = nest::first_nonblank(nest::columns(b, i));
-            next != std::string_view::npos) {
-          i += next;
-        } else {
-          i = n;
-        }
+        i = nest::next_nonblank(b, i);
         break;
       case ';':
         state.hascomment = true;

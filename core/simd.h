@@ -249,8 +249,9 @@ inline unsigned printable_nonblank_bits(__m128i bytes) {
 
 /// The 16 bytes with A to Z lower-cased.
 inline __m128i lowered(__m128i bytes) {
-  const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
-                                      _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
+  // Moved so that A to Z are the 26 lowest signed values: one compare finds them.
+  const __m128i moved = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x80 - 'A')));
+  const __m128i upper = _mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(0x80 + 26)));
   return _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
 }
 

@@ -154,6 +154,23 @@ std::string bytes_of(__m128i block) {
   return {out, 16};
 }
 
+TEST(LoweredTest, LowersExactlyAToZInEveryPlace) {
+  for (int value = 0; value < 256; ++value) {
+    const char c = static_cast<char>(value);
+    const char expected = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    for (std::size_t place = 0; place < 16; ++place) {
+      char bytes[16];
+      std::memset(bytes, 'Q', 16);
+      bytes[place] = c;
+      char lowered[16];
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(lowered),
+                       sse2::lowered(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes))));
+      EXPECT_EQ(lowered[place], expected) << value << " " << place;
+      EXPECT_EQ(lowered[place == 0 ? 1 : 0], 'q') << value << " " << place;
+    }
+  }
+}
+
 TEST(LoadColumnsTest, GivesTheColumnsThenZerosWhereverTheTextEnds) {
   // What follows the text in its padding is never part of the block.
   const PaddedString padded("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");

@@ -155,11 +155,11 @@ void add_output_rows(const Program& p, std::vector<Row>& rows) {
 
   // The console fails only at its last write, once the listing is complete: the old listing is
   // still there. (Standard output is a file that reaches the size limit with the dialogue.)
-  const std::size_t limit = 1 << 13;
+  constexpr std::size_t limit = 1 << 13;
   rows.push_back({.name = "LastConsoleWriteFailsKeepsTheOldListing",
                   .program = &p,
                   .prepare =
-                      [&p, limit](Scene& s) {
+                      [&p](Scene& s) {
                         s.write("s", p.small_source);
                         s.write("o.lst", kOldListing);
                         s.write("log", std::string(limit - dialogue_shown(p, {}).size(), 'e'));

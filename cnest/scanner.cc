@@ -157,8 +157,7 @@ bool Scanner::character_steps(nest::PaddedView b, const nest::Form& form, nest::
   if (!incomment_ && line.size() >= 2 && line[0] == ' ' && line[1] == ' ') {
     // The indentation: one blank in the scan text.
     out[length++] = ' ';
-    const std::size_t next = nest::first_nonblank(line);
-    i = next == std::string_view::npos ? line.size() : next;
+    i = nest::next_nonblank(line, 0);
   }
   while (i < line.size()) {
     if (incomment_) {
@@ -182,8 +181,7 @@ bool Scanner::character_steps(nest::PaddedView b, const nest::Form& form, nest::
     if (line[i] == ' ') {
       // A run stopped at a blank after a blank. Blanks change no state and collapse in the scan
       // text, so the rest of the run is passed over at once.
-      const std::size_t next = nest::first_nonblank(nest::columns(line, i));
-      i = next == std::string_view::npos ? line.size() : i + next;
+      i = nest::next_nonblank(line, i);
       continue;
     }
     if (!step(i)) {

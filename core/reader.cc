@@ -64,6 +64,7 @@ void format_line_number(std::int64_t count, Form& form) {
 bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
             std::int64_t& linecount, Form& form) {
   line.length = 0;
+  line.in_source = nullptr;
   std::string_view raw;  // the line as read, at most 5000 bytes; valid until the next read
   bool plain = false;    // every byte in 32 to 127: nothing to expand or drop
   if (!source.read_line(raw, kTextWidth, plain)) {
@@ -75,11 +76,12 @@ bool irdlin(ByteSource& source, Streams& streams, int maxlen, LineBuffer& line,
     streams.reports->line = linecount;
   }
 
-  // Below `watch` neither warning can fire; so a plain line that ends before it is the line.
+  // Below `watch` neither warning can fire; so a plain line that ends before it is the line, and
+  // is viewed where the source holds it (with the padding it owns), valid past the next read.
   const std::int64_t watch = std::min<std::int64_t>(kTooLongColumn, std::int64_t{maxlen} + 1);
   if (plain && static_cast<std::int64_t>(raw.size()) < watch) {
     raw = trimmed(raw);
-    copy_bytes(line.expanded.data(), raw.data(), raw.size());
+    line.in_source = raw.data();
     line.length = raw.size();
     return false;
   }

@@ -16,10 +16,15 @@ namespace nest {
 /// The line reader's buffers, kept for the whole run so that no line allocates.
 struct LineBuffer {
   /// The expanded line: columns 1 to length; every column past it is a blank.
-  PaddedView view() const { return PaddedView::over(expanded.data(), length); }
+  PaddedView view() const {
+    return PaddedView::over(in_source != nullptr ? in_source : expanded.data(), length);
+  }
 
   std::array<char, kTextWidth + kPadding> expanded{};  ///< the expanded line, then the padding
-  std::size_t length = 0;                   ///< significant length of `expanded` (may be 0)
+  /// A line that needs no expanding or cleaning, where the source's buffer holds it; or null
+  /// when the line is in `expanded`.
+  const char* in_source = nullptr;
+  std::size_t length = 0;  ///< significant length of the line (may be 0)
 };
 
 /// Reads the next source line into `line`: counts it in `linecount` and writes its number into

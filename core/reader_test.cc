@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/platform.h"
 #include "core/test_support.h"
 
 namespace nest {
@@ -217,6 +218,28 @@ TEST(IrdlinTest, EndOfFileKeepsTheCountAndForm) {
   EXPECT_TRUE(irdlin(input, out.streams(), 160, line, count, form));
   EXPECT_EQ(count, 1);
   EXPECT_EQ(view(form), "    1");
+}
+
+// A plain line is viewed where the source's buffer holds it. The report at the end quotes the
+// last line after the reads that found the end: here the LF of its CR LF comes in a read of its
+// own, which must not land on the line.
+TEST(LineReaderTest, LastLineOutlivesTheReadsThatFindTheEnd) {
+  int fds[2] = {-1, -1};
+  ASSERT_TRUE(testing::make_pipe(fds));
+  Captured out(true);
+  ByteSource input(fds[0], "pipe");
+  LineReader reader(input, 160);
+  Form form;
+  PaddedView line;
+  ASSERT_EQ(platform::write_all(fds[1], "last line\r"), 0);
+  ASSERT_TRUE(reader.next(line, form, out.streams()));
+  EXPECT_EQ(line.text(), "last line");
+  ASSERT_EQ(platform::write_all(fds[1], "\n"), 0);
+  platform::close(fds[1]);
+  const PaddedView last = line;
+  EXPECT_FALSE(reader.next(line, form, out.streams()));
+  EXPECT_EQ(last.text(), "last line");
+  platform::close(fds[0]);
 }
 
 }  // namespace

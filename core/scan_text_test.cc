@@ -27,5 +27,23 @@ TEST(CopyLoweredRunTest, CopiesUpToTheLineEndWhateverThePaddingHolds) {
   }
 }
 
+TEST(NextNonblankTest, FindsTheFirstNonblankFromAnyColumnWhateverThePaddingHolds) {
+  // Blanks, one "x" at every place (or none), then letters in the padding that must not count.
+  for (std::size_t size = 0; size < 40; ++size) {
+    for (std::size_t place = 0; place <= size; ++place) {
+      std::string text(size, ' ');
+      if (place < size) {
+        text[place] = 'x';
+      }
+      const PaddedString padded(text + "yyyyyyyyyyyyyyyyyyyy");
+      const PaddedView line = padded.view().first(size);
+      for (std::size_t from = 0; from <= size; ++from) {
+        EXPECT_EQ(next_nonblank(line, from), from <= place ? place : size)
+            << size << " " << place << " " << from;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace nest

@@ -81,8 +81,8 @@ std::size_t find_byte(std::string_view bytes, std::size_t from, const ByteTest& 
 
 /// Eight bytes as one word, the first of them in the lowest 8 bits whatever the byte order: the
 /// portable form of a block. A test of a word gives a "marks" word, with the high bit of each
-/// byte set where the test holds for that byte and every other bit clear; each test below is
-/// exact for every byte (no carry crosses from one byte into the next).
+/// byte set where the test holds for that byte and every other bit clear; each test below but
+/// first_equal_marks is exact for every byte (no carry crosses from one byte into the next).
 using Word = std::uint64_t;
 inline constexpr Word kOnes = 0x0101010101010101ULL;
 inline constexpr Word kHigh = 0x8080808080808080ULL;
@@ -108,6 +108,14 @@ inline void store_word(char* to, Word word) {
 inline Word equal_marks(Word word, char c) {
   const Word x = word ^ (kOnes * static_cast<unsigned char>(c));
   return ~(((x & kLow7) + kLow7) | x) & kHigh;
+}
+
+/// The marks of the bytes equal to `c`, in fewer steps but exact only up to the first: the borrow
+/// out of a byte equal to `c` may also mark a later byte equal to `c ^ 1`. The first marked byte,
+/// and whether any is marked, are those of equal_marks.
+inline Word first_equal_marks(Word word, char c) {
+  const Word x = word ^ (kOnes * static_cast<unsigned char>(c));
+  return (x - kOnes) & ~x & kHigh;
 }
 
 /// The marks of the bytes outside 32 to 127: from 128 on, or below 32 (adding 96 to the low seven
@@ -241,8 +249,9 @@ inline unsigned printable_nonblank_bits(__m128i bytes) {
 
 /// The 16 bytes with A to Z lower-cased.
 inline __m128i lowered(__m128i bytes) {
-  const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
-                                      _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
+  // Moved so that A to Z are the 26 lowest signed values: one compare finds them.
+  const __m128i moved = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x80 - 'A')));
+  const __m128i upper = _mm_cmplt_epi8(moved, _mm_set1_epi8(static_cast<char>(0x80 + 26)));
   return _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
 }
 

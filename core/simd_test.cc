@@ -154,6 +154,23 @@ std::string bytes_of(__m128i block) {
   return {out, 16};
 }
 
+TEST(LoweredTest, LowersExactlyAToZInEveryPlace) {
+  for (int value = 0; value < 256; ++value) {
+    const char c = static_cast<char>(value);
+    const char expected = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    for (std::size_t place = 0; place < 16; ++place) {
+      char bytes[16];
+      std::memset(bytes, 'Q', 16);
+      bytes[place] = c;
+      char lowered[16];
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(lowered),
+                       sse2::lowered(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes))));
+      EXPECT_EQ(lowered[place], expected) << value << " " << place;
+      EXPECT_EQ(lowered[place == 0 ? 1 : 0], 'q') << value << " " << place;
+    }
+  }
+}
+
 TEST(LoadColumnsTest, GivesTheColumnsThenZerosWhereverTheTextEnds) {
   // What follows the text in its padding is never part of the block.
   const PaddedString padded("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
@@ -201,6 +218,34 @@ TEST(WordTest, EachTestHoldsForExactlyItsBytesWhateverTheirNeighbours) {
           EXPECT_EQ(marked(portable::nonblank_marks(word), k), c != ' ') << value << " " << k;
           EXPECT_EQ(lowered[k], c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c)
               << value << " " << k;
+        }
+      }
+    }
+  }
+}
+
+TEST(WordTest, FirstEqualMarksFindTheFirstMatchAsEqualMarksDo) {
+  // Two bytes set in every pair of places, among neighbours: a match followed by the byte its
+  // borrow may mark ('q' then 'p'), and the edges of the subtraction.
+  const char values[] = {'q', 'p', 'r', '\0', '\x01', '\x7f', '\x80', '\xf1', '\xff', ' '};
+  for (const char neighbour : {'\0', ' ', 'p', 'q', '\xff'}) {
+    for (const char first : values) {
+      for (const char second : values) {
+        for (std::size_t i = 0; i < 8; ++i) {
+          for (std::size_t j = i + 1; j < 8; ++j) {
+            char bytes[8];
+            std::memset(bytes, neighbour, 8);
+            bytes[i] = first;
+            bytes[j] = second;
+            const portable::Word word = portable::load_word(bytes);
+            const portable::Word exact = portable::equal_marks(word, 'q');
+            const portable::Word quick = portable::first_equal_marks(word, 'q');
+            ASSERT_EQ(quick != 0, exact != 0) << i << " " << j;
+            if (exact != 0) {
+              EXPECT_EQ(portable::first_marked(quick), portable::first_marked(exact))
+                  << i << " " << j;
+            }
+          }
         }
       }
     }

@@ -103,11 +103,14 @@ void Sink::write_fd(std::string_view bytes) {
 }
 
 ByteSource::ByteSource(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
-  storage_.resize(1 << 16);
+  storage_.resize(2 * kBlock + kPadding);
 }
 
-ByteSource::ByteSource(std::string memory)
-    : name_("memory"), storage_(std::move(memory)), window_(storage_) {}
+ByteSource::ByteSource(std::string memory) : name_("memory"), storage_(std::move(memory)) {
+  const std::size_t size = storage_.size();
+  storage_.append(kPadding, '\0');
+  window_ = std::string_view(storage_.data(), size);
+}
 
 bool ByteSource::fill() {
   if (!window_.empty()) {
@@ -119,15 +122,18 @@ bool ByteSource::fill() {
   if (flushed_first_ != nullptr) {
     flushed_first_->flush();
   }
+  // Each read goes into the half the last one did not, so the line given last stays where it is.
+  char* const into = storage_.data() + half_ * kBlock;
   std::size_t got = 0;
-  if (const int error = platform::read(fd_, storage_.data(), storage_.size(), got); error != 0) {
+  if (const int error = platform::read(fd_, into, kBlock, got); error != 0) {
     throw system_failure("cannot read", name_, error);
   }
   if (got == 0) {
     at_end_ = true;
     return false;
   }
-  window_ = std::string_view(storage_.data(), got);
+  half_ ^= 1;
+  window_ = std::string_view(into, got);
   return true;
 }
 

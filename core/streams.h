@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/padded_text.h"
 #include "core/simd.h"
 
 namespace nest {
@@ -168,7 +169,9 @@ class ByteSource {
   bool read_line(std::string_view& line, std::size_t cap);
 
   /// As above, and tells in `plain` whether every byte of the line as given lies in 32 to 127;
-  /// false may also be said of a plain line that crosses the buffer's end.
+  /// false may also be said of a plain line that crosses the buffer's end. A plain line lies in
+  /// the input buffer, which owns kPadding bytes past it, and stays valid until the second read
+  /// from the system after it: so it is still there when the next read finds the end.
   ///
   /// performance-critical; please benchmark any changes.
   bool read_line(std::string_view& line, std::size_t cap, bool& plain) {
@@ -208,13 +211,15 @@ class ByteSource {
 
  private:
   static constexpr std::size_t kInlineSearch = 64;  // bytes searched for a line end inline
+  static constexpr std::size_t kBlock = 1 << 16;    // bytes asked for by each read
   bool read_any_line(std::string_view& line, std::size_t cap, bool& plain);
   bool fill();  // false at end of input
   void skip_pending_lf();
 
   int fd_ = -1;
   std::string name_;
-  std::string storage_;
+  std::string storage_;      // two halves of kBlock bytes read in turn, then kPadding bytes
+  std::size_t half_ = 0;     // the half that the next read goes into
   std::string_view window_;  // bytes not yet consumed
   std::string spill_;        // a line that crosses the end of the buffer
   bool pending_cr_ = false;  // the last line ended at a CR; a LF that follows belongs to it

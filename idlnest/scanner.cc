@@ -34,7 +34,7 @@ bool Scanner::build_scan_text(nest::PaddedView b, nest::LineState& state) {
     i = n;
   } else if (n > 0 && b[0] == ' ') {
     out[write++] = ' ';  // the indentation leaves one blank
-    i = nest::first_nonblank(b);
+    i = nest::next_nonblank(b, 0);
   }
   const std::size_t first = i;  // the first column that is not a blank (the line is trimmed)
   while (i < n) {
@@ -50,12 +50,7 @@ bool Scanner::build_scan_text(nest::PaddedView b, nest::LineState& state) {
           out[write++] = ' ';
         }
         // The rest of the run, at once: blanks collapse in the scan text.
-        if (const std::size_t next = nest::first_nonblank(nest::columns(b, i));
-            next != std::string_view::npos) {
-          i += next;
-        } else {
-          i = n;
-        }
+        i = nest::next_nonblank(b, i);
         break;
       case ';':
         state.hascomment = true;
@@ -236,7 +231,9 @@ void Scanner::scan(nest::PaddedView b, const nest::Form& form, nest::LineState& 
     }
   };
 
-  if (a.find_first_not_of(' ') == std::string_view::npos) {
+  // Blank runs are collapsed and code_length_ leaves out the one blank that may end the text,
+  // so the scan text is all blanks exactly when no code is left.
+  if (code_length_ == 0) {
     // Every key holds a character that is not a blank: on a line without code none can match,
     // so no unit starts, no rule applies and the line is no continuation.
     contin_ = false;

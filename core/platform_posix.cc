@@ -248,15 +248,21 @@ int create_temporary(const std::string& target, const FileInfo* replaced, int& f
     if (name.empty()) {
       return ENAMETOOLONG;
     }
+    // Armed before the file is made: another thread may take a signal while this one is between
+    // the two, and the file must not outlive the process then. Only a file of this name that
+    // stands there already (one of this program's own hidden files, by its name) could be
+    // removed in that moment.
+    arm_removal(name, true);
     fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                 replaced != nullptr ? 0600 : 0666);
     if (fd < 0) {
-      if (errno != EEXIST) {
-        return errno;
+      const int error = errno;
+      arm_removal(name, false);
+      if (error != EEXIST) {
+        return error;
       }
       continue;
     }
-    arm_removal(name, true);
     if (replaced != nullptr) {
       if (const int error = take_over(fd, *replaced); error != 0) {
         ::close(fd);

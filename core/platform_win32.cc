@@ -208,11 +208,15 @@ int create_temporary(const std::string& target, const FileInfo*, int& fd, std::s
     if (name.empty()) {
       return ENAMETOOLONG;
     }
+    // Armed before the file is made: the console's handler runs on a thread of its own, and the
+    // file must not outlive the process when it runs between the two.
+    arm_removal(name, true);
     const HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       const DWORD error = ::GetLastError();
+      arm_removal(name, false);
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
         continue;
       }
@@ -221,10 +225,9 @@ int create_temporary(const std::string& target, const FileInfo*, int& fd, std::s
     fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (fd < 0) {
       ::CloseHandle(handle);
-      ::DeleteFileA(name.c_str());
+      discard_temporary(name);
       return EMFILE;
     }
-    arm_removal(name, true);
     return 0;
   }
   return EEXIST;

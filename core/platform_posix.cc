@@ -63,16 +63,11 @@ extern "C" void remove_and_end(int signal_number) {
   ::raise(signal_number);
 }
 
-// Catches, once, every signal whose default is to end the process, but the faults of the
+// Catches every signal whose default is to end the process, but the faults of the
 // program itself (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS), which are left to the system
 // and to the tools that report them. A signal that the process was told to ignore (nohup) stays
 // ignored; SIGPIPE and SIGXFSZ are ignored from the start, so that they fail a write instead.
-void catch_interruptions() {
-  static bool caught = false;
-  if (caught) {
-    return;
-  }
-  caught = true;
+void install_handlers() {
   std::vector<int> ending = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGABRT};
 #if defined(SIGXCPU)
   ending.push_back(SIGXCPU);
@@ -113,6 +108,13 @@ void catch_interruptions() {
     sigemptyset(&action.sa_mask);
     ::sigaction(signal_number, &action, nullptr);
   }
+}
+
+// Installs the handlers once, whichever of the run's threads makes the first temporary file: the
+// others wait until they are in place, so that no file is made before a signal would remove it.
+void catch_interruptions() {
+  static const bool installed = (install_handlers(), true);
+  static_cast<void>(installed);
 }
 
 // Arms the removal of `name` in a free place, or disarms the place that holds `name`, with the

@@ -392,6 +392,12 @@ TEST(CommandLineJobsTest, SignalRemovesEveryNewListing) {
   if (system_under_test() == System::kWindows) {
     GTEST_SKIP() << "signals are POSIX";
   }
+  // Under an emulator a host signal reaches a program of several threads through the emulator's
+  // own handling of it, which twice ended the process under load without the program's handler;
+  // the same code runs this test natively.
+  if (const std::vector<std::string> launcher = NEST_TEST_LAUNCHER; !launcher.empty()) {
+    GTEST_SKIP() << "a signal to a threaded program under an emulator";
+  }
   TempDir dir;
   std::string big;
   for (int line = 0; line < 1000000; ++line) {
